@@ -1,0 +1,47 @@
+// Internals of number_text, visible to its tests: the raw fields of an
+// 80-bit value, the 18-digit conversion with a choice of path, and the
+// table behind the fast path, so tests can check each part on its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace text::detail {
+
+// The x87 extended format as it sits in memory: 64-bit significand with an
+// explicit integer bit, then 1 sign bit and a 15-bit exponent (bias 16383).
+struct Raw80 {
+    std::uint64_t significand;
+    std::uint16_t sign_exponent;
+};
+
+Raw80 raw_bits(long double value);
+long double from_raw(Raw80 raw);
+
+// The text of a value given as raw bits; number_text is this applied to the
+// bits of its argument.
+std::string number_text_raw(Raw80 raw, int digits);
+
+enum class Path {
+    special,  // zero, subnormal, infinity, NaN or invalid encoding: no digits
+    fast,     // fixed-point product with a table power of ten
+    exact,    // big-integer division
+};
+
+// The magnitude rounded to 18 significant digits, ties to even: digits
+// receives d1..d18 as '0'..'9', exponent receives P (magnitude is about
+// 0.d1d2...d18 * 10^P). With allow_fast false the exact path always runs.
+Path decimal18(Raw80 raw, char digits[18], int& exponent, bool allow_fast = true);
+
+// Powers 10^(28 * index + 28 * pow10_first_index()) as 128-bit significands
+// rounded to nearest: value = (hi * 2^64 + lo) * 2^exp2, hi >= 2^63.
+struct Pow10Entry {
+    std::uint64_t hi;
+    std::uint64_t lo;
+    int exp2;
+};
+int pow10_first_index();
+const Pow10Entry* pow10_table(std::size_t& count);
+
+}  // namespace text::detail
