@@ -1,0 +1,7 @@
+# Native build: fast tests of the portable parts, fuzzing and benchmarks.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+add_subdirectory(tests/native)
+add_subdirectory(tests/text)
+add_subdirectory(bench)
