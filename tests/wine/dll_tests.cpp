@@ -104,7 +104,7 @@ TEST_F(Dll, ScanBoxAsksFirstThenMakesExactlyFiveHundredPasses) {
     robot::press(box, IDOK);
   });
   robot::drain_messages();
-  post_markers_when_created(status_caption, 1000);
+  post_markers_when_created(expected_status_caption, 1000);
   EXPECT_EQ(0, lib.scan_box());
   const int remaining = robot::remaining_markers();
   stop_posting_markers();

@@ -6,13 +6,13 @@
 
 #include "robot.h"
 
-const char status_caption[] = "ZEPHRON Pro Configurator v1.1 (Beta)";
-const char selection_caption[] = "ZEPHRON Pro Clock Configurator for PCI RS232 I/O Cards v1.1 (Beta)";
+const char expected_status_caption[] = "ZEPHRON Pro Configurator v1.1 (Beta)";
+const char expected_selection_caption[] = "ZEPHRON Pro Clock Configurator for PCI RS232 I/O Cards v1.1 (Beta)";
 
 std::vector<HWND> open_status_windows() {
   std::vector<HWND> found;
   for (HWND w : robot::process_dialogs())
-    if (!robot::is_message_box(w) && IsWindowVisible(w) && robot::text_of(w) == status_caption) found.push_back(w);
+    if (!robot::is_message_box(w) && IsWindowVisible(w) && robot::text_of(w) == expected_status_caption) found.push_back(w);
   return found;
 }
 
@@ -32,7 +32,7 @@ void expect_status_window(HWND window, int width, int height, int label_width, i
                           const std::string& label) {
   SCOPED_TRACE("status window reading \"" + label + "\"");
   EXPECT_EQ("#32770", robot::class_of(window));
-  EXPECT_EQ(status_caption, robot::text_of(window));
+  EXPECT_EQ(expected_status_caption, robot::text_of(window));
   EXPECT_TRUE(IsWindowVisible(window));
 
   // WS_POPUP | WS_CAPTION, no system menu (so no close box), not sizable.

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-extern const char status_caption[];
-extern const char selection_caption[];
+extern const char expected_status_caption[];
+extern const char expected_selection_caption[];
 
 // Visible status windows of this process (dialogs with the status caption).
 std::vector<HWND> open_status_windows();
