@@ -174,6 +174,46 @@ bool fixed_point(u64 m, int q, int k, u64& x, u64& frac) {
     return true;
 }
 
+// ------------------------------------------------- exact, in 64 bits
+//
+// Values whose decimal expansion is an integer N < 2^64 times a power of
+// ten (small whole numbers, and u * 2^-j with u * 5^j < 2^64: every exact
+// tie a double can hold). X is then N scaled by at most a few powers of
+// ten, so integer part and fraction are exact.
+bool exact_small(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
+    int tz = 0;
+    while (!((m >> tz) & 1)) ++tz;  // m != 0
+    const u64 odd = m >> tz;
+    const int e2 = q + tz;  // value = odd * 2^e2
+    u64 n = 0;
+    int e10 = 0;  // value = n * 10^e10
+    if (e2 >= 0) {
+        if (e2 > 0 && (e2 >= 64 || (odd >> (64 - e2)) != 0)) return false;
+        n = odd << e2;
+    } else {
+        if (-e2 > 27 || odd > ~u64{0} / kPow5[-e2]) return false;
+        n = odd * kPow5[-e2];
+        e10 = e2;
+    }
+    // X = n * 10^(e10 - k); X lies in [10^17, 10^19).
+    const int s = e10 - k;
+    if (s >= 0) {
+        for (int i = 0; i < s; ++i) n *= 10;  // stays below 10^19
+        x = n;
+        half = -1;
+        rest_zero = true;
+        return true;
+    }
+    if (-s > 19) return false;
+    u64 divisor = 1;
+    for (int i = 0; i < -s; ++i) divisor *= 10;
+    x = n / divisor;
+    const u64 rem = n - x * divisor;
+    rest_zero = rem == 0;
+    half = rem == divisor - rem ? 0 : (rem > divisor - rem ? 1 : -1);
+    return true;
+}
+
 // ----------------------------------------------------------- exact path
 //
 // Big integers of 32-bit limbs, least significant first, on the stack. The
@@ -404,10 +444,14 @@ Path decimal18(Raw80 raw, char digits[18], int& exponent, bool allow_fast) {
         }
     }
     if (!decided) {
-        path = Path::exact;
         int half = 0;
         bool rest_zero = false;
-        exact_quotient(m, q, k, x, half, rest_zero);
+        if (exact_small(m, q, k, x, half, rest_zero)) {
+            path = Path::exact_small;
+        } else {
+            path = Path::exact;
+            exact_quotient(m, q, k, x, half, rest_zero);
+        }
         if (x < kTen18) {
             up = half > 0 || (half == 0 && (x & 1));
         } else {

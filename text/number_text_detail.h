@@ -26,12 +26,13 @@ std::string number_text_raw(Raw80 raw, int digits);
 enum class Path {
     special,  // zero, subnormal, infinity, NaN or invalid encoding: no digits
     fast,     // fixed-point product with a table power of ten
+    exact_small,  // exact in 64-bit integers: few significant digits
     exact,    // big-integer division
 };
 
 // The magnitude rounded to 18 significant digits, ties to even: digits
 // receives d1..d18 as '0'..'9', exponent receives P (magnitude is about
-// 0.d1d2...d18 * 10^P). With allow_fast false the exact path always runs.
+// 0.d1d2...d18 * 10^P). With allow_fast false only the exact paths run.
 Path decimal18(Raw80 raw, char digits[18], int& exponent, bool allow_fast = true);
 
 // Powers 10^(28 * index + 28 * pow10_first_index()) as 128-bit significands
