@@ -48,3 +48,11 @@ install(FILES zephronpro.def DESTINATION lib)
 
 add_subdirectory(samples/host)
 add_subdirectory(tests/wine)
+
+# Parts that live in folders of their own.
+foreach(part tests/e2e tests/abuse bench/wine)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${part}/CMakeLists.txt)
+    add_subdirectory(${part})
+  endif()
+endforeach()
+include(${PROJECT_SOURCE_DIR}/cmake/packaging.cmake OPTIONAL)

@@ -248,12 +248,20 @@ void dialog_layer_stop() {
   unlock_thread_fonts();
   if (font_slot != TLS_OUT_OF_INDEXES) platform(TlsFree, font_slot);
   font_slot = TLS_OUT_OF_INDEXES;
+  // Unloading ends no window, but a dialog still open would go on calling
+  // layer_dialog_proc after the code is gone. Hand such dialogs to the
+  // platform's own dialog handling: they stay on screen and keep painting,
+  // and nothing calls into the unloaded library any more.
   record_list_lock lock;
   while (records) {
     window_record* next = records->next;
+    if ((records->kind & record_kind_dialog) == record_kind_dialog)
+      platform(SetWindowLongA, records->window, DWL_DLGPROC, 0L);
     delete records;
     records = next;
   }
+  open_dialog_count = 0;
+  active_dialog = nullptr;
 }
 
 const default_dialog_font* thread_dialog_font() {
