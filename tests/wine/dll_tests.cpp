@@ -10,9 +10,9 @@
 #include "robot.h"
 #include "screen_checks.h"
 
-namespace {
-
 library lib;
+
+namespace {
 
 // A thread of the host that was running before the DLL was loaded: it never
 // receives a thread-attach notice.

@@ -27,3 +27,6 @@ bool load_library(library* lib);
 void unload_library(library* lib);
 // The DLL's full path, next to the test program.
 std::string library_path();
+
+// The library of a black-box test program (black_box_main.cpp).
+extern library lib;

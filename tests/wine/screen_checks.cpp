@@ -87,8 +87,9 @@ std::string message_box_buttons(HWND box) {
 }
 
 bool message_box_has_icon(HWND box) {
-  // The icon control is a static with identifier 0x14 (Wine always makes it).
-  HWND icon = GetDlgItem(box, 0x14);
+  // The icon control is a static with identifier 0x440 (Wine always makes
+  // it; without an icon it shows none).
+  HWND icon = GetDlgItem(box, 0x440);
   return icon && SendMessageA(icon, STM_GETICON, 0, 0) != 0;
 }
 
