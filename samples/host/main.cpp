@@ -443,7 +443,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", program, error.c_str());
     return exit_usage;
   }
-  std::printf("%s user\n", o.interactive ? "interactive: you answer the screens" : "scripted");
+  std::printf("%s\n", o.interactive ? "interactive: you answer the screens" : "a scripted user answers the screens");
   std::fflush(stdout);
   host h(o, lib, &file, &log);
   return h.run();

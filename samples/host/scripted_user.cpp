@@ -214,6 +214,18 @@ void scripted_user::message_box(HWND box) {
   answer_and_wait(box, "IDOK");
 }
 
+void scripted_user::click_option(HWND option, const std::string& what) {
+  // A click on the option itself, so its mark moves as for a user; the
+  // dialog's owner marks it when it has handled the click.
+  log_->line("answer click " + what);
+  PostMessageA(option, BM_CLICK, 0, 0);
+  const DWORD start = GetTickCount();
+  while (checked_state(option) != BST_CHECKED) {
+    if (GetTickCount() - start > answer_timeout_ms) return problem("the option " + what + " took no mark");
+    Sleep(poll_ms);
+  }
+}
+
 void scripted_user::card_dialog(HWND dialog) {
   int enabled = 0;
   for (int id = 1022; id <= 1026; ++id)
@@ -223,11 +235,7 @@ void scripted_user::card_dialog(HWND dialog) {
   if (!option || !IsWindowEnabled(option)) {
     problem("card " + std::to_string(script_.card) + " cannot be chosen");
   } else {
-    // A click on the option itself, so its mark moves as for a user.
-    PostMessageA(option, BM_CLICK, 0, 0);
-    const DWORD start = GetTickCount();
-    while (checked_state(option) != BST_CHECKED && GetTickCount() - start < 2000) Sleep(poll_ms);
-    log_->line("answer click card " + std::to_string(script_.card));
+    click_option(option, "card " + std::to_string(script_.card));
   }
   picture(dialog, "09-card-dialog");
   press(dialog, 1011);
@@ -241,11 +249,7 @@ void scripted_user::clock_dialog(HWND dialog) {
   log_->line("seen clock dialog, checked " + checked + ", card label " +
              run_log::quoted(seen::text_of(GetDlgItem(dialog, 1027))));
   if (script_.clock_id) {
-    HWND option = GetDlgItem(dialog, script_.clock_id);
-    PostMessageA(option, BM_CLICK, 0, 0);
-    const DWORD start = GetTickCount();
-    while (checked_state(option) != BST_CHECKED && GetTickCount() - start < 2000) Sleep(poll_ms);
-    log_->line("answer click clock " + std::to_string(script_.clock_id));
+    click_option(GetDlgItem(dialog, script_.clock_id), "clock " + std::to_string(script_.clock_id));
   }
   picture(dialog, "10-clock-dialog");
   switch (script_.clock_dialog) {

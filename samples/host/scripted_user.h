@@ -45,6 +45,7 @@ class scripted_user {
   void message_box(HWND box);
   void card_dialog(HWND dialog);
   void clock_dialog(HWND dialog);
+  void click_option(HWND option, const std::string& what);
   void picture(HWND window, const std::string& name);
   void answer_and_wait(HWND window, const std::string& how);
   void problem(const std::string& what);
