@@ -49,13 +49,22 @@ struct window_record {
 window_record* records = nullptr;
 volatile LONG record_lock = 0;
 
-struct record_list_lock {
-  record_list_lock() {
-    while (InterlockedExchange(&record_lock, 1) != 0) YieldProcessor();
+// Holds a lock word for one scope: taken with an atomic exchange, spinning
+// while another thread has it.
+struct spin_lock {
+  explicit spin_lock(volatile LONG& word) : word_(word) {
+    while (InterlockedExchange(&word_, 1) != 0) YieldProcessor();
   }
-  ~record_list_lock() { InterlockedExchange(&record_lock, 0); }
-  record_list_lock(const record_list_lock&) = delete;
-  record_list_lock& operator=(const record_list_lock&) = delete;
+  ~spin_lock() { InterlockedExchange(&word_, 0); }
+  spin_lock(const spin_lock&) = delete;
+  spin_lock& operator=(const spin_lock&) = delete;
+
+ private:
+  volatile LONG& word_;
+};
+
+struct record_list_lock : spin_lock {
+  record_list_lock() : spin_lock(record_lock) {}
 };
 
 window_record* find_locked(HWND window) {
@@ -121,20 +130,14 @@ struct thread_font_record {
 thread_font_record* thread_fonts = nullptr;
 volatile LONG thread_font_lock = 0;
 
-void lock_thread_fonts() {
-  while (InterlockedExchange(&thread_font_lock, 1) != 0) YieldProcessor();
-}
-void unlock_thread_fonts() { InterlockedExchange(&thread_font_lock, 0); }
-
 void unlink_thread_font(thread_font_record* record) {
-  lock_thread_fonts();
+  spin_lock lock(thread_font_lock);
   for (thread_font_record** link = &thread_fonts; *link; link = &(*link)->next) {
     if (*link == record) {
       *link = record->next;
       break;
     }
   }
-  unlock_thread_fonts();
 }
 
 INT_PTR CALLBACK layer_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
@@ -239,13 +242,14 @@ void dialog_layer_thread_end() {
 }
 
 void dialog_layer_stop() {
-  lock_thread_fonts();
-  while (thread_fonts) {
-    thread_font_record* next = thread_fonts->next;
-    delete thread_fonts;
-    thread_fonts = next;
+  {
+    spin_lock lock(thread_font_lock);
+    while (thread_fonts) {
+      thread_font_record* next = thread_fonts->next;
+      delete thread_fonts;
+      thread_fonts = next;
+    }
   }
-  unlock_thread_fonts();
   if (font_slot != TLS_OUT_OF_INDEXES) platform(TlsFree, font_slot);
   font_slot = TLS_OUT_OF_INDEXES;
   // Unloading ends no window, but a dialog still open would go on calling
@@ -270,19 +274,19 @@ const default_dialog_font* thread_dialog_font() {
   if (record) return &record->font;
   record = new (std::nothrow) thread_font_record{first_thread_font, nullptr};
   if (!record) return &first_thread_font;
-  lock_thread_fonts();
-  record->next = thread_fonts;
-  thread_fonts = record;
-  unlock_thread_fonts();
+  {
+    spin_lock lock(thread_font_lock);
+    record->next = thread_fonts;
+    thread_fonts = record;
+  }
   platform(TlsSetValue, font_slot, static_cast<LPVOID>(record));
   return &record->font;
 }
 
 int32_t thread_font_record_count() {
+  spin_lock lock(thread_font_lock);
   int32_t n = 0;
-  lock_thread_fonts();
   for (const thread_font_record* r = thread_fonts; r; r = r->next) ++n;
-  unlock_thread_fonts();
   return n;
 }
 
