@@ -1,5 +1,6 @@
 // The vendor's details, shown on the selection dialogs and in the no-card
-// notice. They live here and nowhere else.
+// notice. They live here and nowhere else, and are short enough that the
+// dialogs' one-line labels hold them without wrapping.
 #pragma once
 
 namespace vendor {
@@ -7,9 +8,9 @@ namespace vendor {
 // Gives the year and the vendor's name; ends in a comma and one space
 // because the location line follows it directly.
 constexpr char notice_line[] = "Copyright 2026 Talmo Electronics, ";
-constexpr char location_line[] = "Aldermoor Trading Estate, Westbury";
-constexpr char home_page[] = "www.talmo-electronics.example";
-constexpr char support_phone[] = "+1 555 0147";
-constexpr char support_email[] = "support@talmo-electronics.example";
+constexpr char location_line[] = "Westbury";
+constexpr char home_page[] = "talmo.example";
+constexpr char support_phone[] = "555-0147";
+constexpr char support_email[] = "help@talmo.example";
 
 }  // namespace vendor
