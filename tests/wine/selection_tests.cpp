@@ -105,6 +105,16 @@ void read_dialog(HWND dialog, dialog_seen* seen) {
   }
 }
 
+// Reads the selection dialog once it shows, then presses `button`.
+robot::session read_then_press(dialog_seen* seen, int button) {
+  return robot::session([=] {
+    HWND dialog = robot::wait_for_dialog(expected_selection_caption);
+    if (!dialog) return robot::close_everything();
+    read_dialog(dialog, seen);
+    robot::press(dialog, button);
+  });
+}
+
 void expect_controls(const std::vector<control_row>& expected, const dialog_seen& seen) {
   ASSERT_EQ(expected.size(), seen.controls.size());
   for (size_t i = 0; i < expected.size(); ++i) {
@@ -193,12 +203,7 @@ void expect_selection_fonts(const dialog_seen& seen) {
 
 TEST_F(Selection, CardDialogLayoutControlsAndFonts) {
   dialog_seen seen;
-  robot::session user([&] {
-    HWND dialog = robot::wait_for_dialog(expected_selection_caption);
-    if (!dialog) return robot::close_everything();
-    read_dialog(dialog, &seen);
-    robot::press(dialog, 1011);
-  });
+  robot::session user = read_then_press(&seen, 1011);
   lib.display_num_cards(3);
   EXPECT_EQ(1022, lib.ask_which_card(3));
   user.join();
@@ -221,12 +226,7 @@ TEST_F(Selection, CardOptionsEnabledByTheLowByteOfTheCount) {
   } rows[] = {{0, 1}, {1, 1}, {3, 3}, {5, 5}, {9, 5}, {256, 1}, {258, 2}, {-1, 5}};
   for (const auto& row : rows) {
     dialog_seen seen;
-    robot::session user([&] {
-      HWND dialog = robot::wait_for_dialog(expected_selection_caption);
-      if (!dialog) return robot::close_everything();
-      read_dialog(dialog, &seen);
-      robot::press(dialog, 1011);
-    });
+    robot::session user = read_then_press(&seen, 1011);
     EXPECT_EQ(1022, lib.ask_which_card(row.count));
     user.join();
     for (int card = 1; card <= 5; ++card)
@@ -285,12 +285,7 @@ TEST_F(Selection, CardDialogIgnoresEscapeAndEndsOnTheCloseCommand) {
 
 TEST_F(Selection, ClockDialogLayoutControlsCheckedOptionAndFonts) {
   dialog_seen seen;
-  robot::session user([&] {
-    HWND dialog = robot::wait_for_dialog(expected_selection_caption);
-    if (!dialog) return robot::close_everything();
-    read_dialog(dialog, &seen);
-    robot::press(dialog, 1011);
-  });
+  robot::session user = read_then_press(&seen, 1011);
   lib.first_window();
   lib.display_num_cards(2);
   EXPECT_EQ(1009, lib.Main_Menu(1009, 0, 2));
@@ -309,12 +304,7 @@ TEST_F(Selection, ClockDialogLayoutControlsCheckedOptionAndFonts) {
 
 TEST_F(Selection, ScanningWindowStaysWhileTheClockDialogRunsAndGoesAfterIt) {
   dialog_seen seen;
-  robot::session user([&] {
-    HWND dialog = robot::wait_for_dialog(expected_selection_caption);
-    if (!dialog) return robot::close_everything();
-    read_dialog(dialog, &seen);
-    robot::press(dialog, 1028);
-  });
+  robot::session user = read_then_press(&seen, 1028);
   lib.first_window();
   lib.Main_Menu(1008, 0, 1);
   user.join();
