@@ -40,7 +40,11 @@ for exe in tiny_host.exe zephronpro-sample.exe zephronpro.dll; do
   done
 done
 
-out=$("$build/wine-run" "$prefix/bin/tiny_host.exe" 2>&1) || fail "tiny_host.exe failed: $out"
+# Output into files, not pipes: Wine services that a program starts may
+# inherit its output and hold a pipe open long after it ended.
+"$build/wine-run" "$prefix/bin/tiny_host.exe" </dev/null >"$work/tiny.txt" 2>&1 ||
+  fail "tiny_host.exe failed: $(cat "$work/tiny.txt")"
+out=$(cat "$work/tiny.txt")
 echo "$out"
 case "$out" in
   *"first_window() = 0, display_num_cards(2) = 0, window: Detected  2 ZEPHRON Pro I/O Cards in this computer"*) ;;
@@ -48,8 +52,9 @@ case "$out" in
 esac
 
 # The installed sample host on its own: a run that declines the save.
-out=$("$build/wine-run" "$prefix/bin/zephronpro-sample.exe" --cards-file "Z:$work/cards.txt" --confirm cancel 2>&1) ||
-  fail "the installed sample host failed: $out"
+"$build/wine-run" "$prefix/bin/zephronpro-sample.exe" --cards-file "Z:$work/cards.txt" --confirm cancel \
+  </dev/null >"$work/sample.txt" 2>&1 || fail "the installed sample host failed: $(cat "$work/sample.txt")"
+out=$(cat "$work/sample.txt")
 case "$out" in
   *"ok_to_save(1009, 1006, 1, 2) = 2"*) echo "installed sample host: declined run as expected" ;;
   *) fail "the installed sample host printed: $out" ;;
