@@ -35,10 +35,19 @@ target_include_directories(zp_core PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE
 target_compile_definitions(zp_core PUBLIC ZEPHRONPRO_BUILDING)
 target_link_libraries(zp_core PUBLIC zp_text zp_dialog_portable)
 
-add_library(zephronpro SHARED screens/dll_main.cpp zephronpro.def)
+# Built for size: the screens spend their time waiting for the user, not
+# computing. One section per function and per datum lets the link drop what
+# nothing calls; the white-box tests run the same code the DLL ships.
+target_compile_options(zp_core PRIVATE -Os -ffunction-sections -fdata-sections)
+
+# runtime.cpp replaces the toolchain's exception machinery (see there), so
+# it and DllMain are built without exceptions and without unwind tables.
+add_library(zephronpro SHARED screens/dll_main.cpp screens/runtime.cpp zephronpro.def)
+target_compile_options(zephronpro PRIVATE -Os -fno-exceptions -fno-asynchronous-unwind-tables
+                       -fno-unwind-tables -ffunction-sections -fdata-sections)
 target_link_libraries(zephronpro PRIVATE zp_core gdi32 user32)
 set_target_properties(zephronpro PROPERTIES PREFIX "" OUTPUT_NAME zephronpro)
-target_link_options(zephronpro PRIVATE ${ZP_STATIC_RUNTIME} -Wl,--kill-at -s)
+target_link_options(zephronpro PRIVATE ${ZP_STATIC_RUNTIME} -Wl,--kill-at -Wl,--gc-sections -s)
 
 install(TARGETS zephronpro
         RUNTIME DESTINATION bin

@@ -1,0 +1,55 @@
+// The few pieces of the C++ runtime the DLL needs, in their smallest form.
+//
+// The library throws nothing and catches nothing: every failure it handles
+// is a zero handle or a null from new (std::nothrow). What could still
+// throw is the standard library itself on exhausted memory or a length
+// beyond max_size(); an exception could never cross the stdcall boundary
+// into a host anyway, so those end the process at once, as std::terminate
+// would. Defining them here keeps the toolchain's versions out of the link,
+// and with them the exception machinery they drag in: the name demangler of
+// the verbose terminate handler, printf, the DWARF unwinder and the POSIX
+// thread library (about 240 KB of a 300 KB DLL).
+//
+// Safety net: if a throw ever enters the library, the link pulls in the
+// real unwinder, whose _Unwind_Resume clashes with the one below, and the
+// build fails instead of shipping a throw that cannot be caught.
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+// The string members the library uses, made here (this file is built
+// without exceptions) rather than taken from the toolchain's copy, whose
+// catch-and-rethrow cleanups need the whole exception runtime. The linker
+// keeps only the members that are called.
+template class std::basic_string<char>;
+
+namespace std {
+void __throw_length_error(const char*) { abort(); }
+void __throw_logic_error(const char*) { abort(); }
+void __throw_out_of_range_fmt(const char*, ...) { abort(); }
+void __throw_bad_alloc() { abort(); }
+void __throw_bad_array_new_length() { abort(); }
+}  // namespace std
+
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { abort(); }
+}  // namespace __gnu_cxx
+
+void* operator new(std::size_t size) {
+  void* p = malloc(size ? size : 1);
+  if (!p) abort();
+  return p;
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
+void operator delete(void* p) noexcept { free(p); }
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete(void* p, std::size_t) noexcept { free(p); }
+void operator delete[](void* p, std::size_t) noexcept { free(p); }
+
+// Cleanups (destructors of local strings) name these; only an unwinding
+// exception would ever run them, and none can start.
+extern "C" int __gxx_personality_v0(int, int, unsigned long long, void*, void*) { abort(); }
+extern "C" void _Unwind_Resume(void*) { abort(); }
