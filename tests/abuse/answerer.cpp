@@ -30,6 +30,8 @@ void close_command(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 
 answerer::answerer(uint64_t seed, answer_style style) : random_(seed), style_(style) {
   InitializeCriticalSection(&lock_);
   thread_ = CreateThread(nullptr, 0, thread_main, this, 0, nullptr);
+  // Running (and so attached to every DLL) before the first call.
+  while (rounds_ == 0) Sleep(1);
 }
 
 answerer::~answerer() {
