@@ -232,7 +232,40 @@ bool dialog_layer_start(HINSTANCE instance) {
   return true;
 }
 
+// A thread's windows go with it, and their procedure hears nothing of it:
+// their records would stay and open_dialog_count would never come down
+// again. So the dialogs of an ending thread are ended here, the proper way,
+// and records of windows already gone without a word are dropped.
+static void end_dialogs_of_ending_thread() {
+  const DWORD me = platform(GetCurrentThreadId);
+  for (;;) {
+    HWND mine = nullptr;
+    {
+      record_list_lock lock;
+      for (const window_record* r = records; r && !mine; r = r->next) {
+        if ((r->kind & record_kind_dialog) != record_kind_dialog) continue;
+        if (!platform(IsWindow, r->window) || platform(GetWindowThreadProcessId, r->window, static_cast<LPDWORD>(nullptr)) == me)
+          mine = r->window;
+      }
+    }
+    if (!mine) return;
+    if (platform(IsWindow, mine)) platform(DestroyWindow, mine);
+    if (platform(IsWindow, mine)) return;  // cannot be ended: leave it be
+    bool unheard;
+    {
+      record_list_lock lock;
+      unheard = find_locked(mine) != nullptr;
+    }
+    if (unheard) {
+      // Counted open at its creation notice; no WM_DESTROY will come.
+      free_records_of(mine);
+      --open_dialog_count;
+    }
+  }
+}
+
 void dialog_layer_thread_end() {
+  end_dialogs_of_ending_thread();
   if (font_slot == TLS_OUT_OF_INDEXES) return;
   auto* record = static_cast<thread_font_record*>(platform(TlsGetValue, font_slot));
   if (!record) return;
