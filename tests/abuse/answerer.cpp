@@ -146,7 +146,7 @@ void answerer::answer_selection(HWND dialog) {
     for (HWND w : parts) {
       if (w != dialog) report_.dialog_windows.push_back(w);
       DWORD_PTR font = 0;
-      if (SendMessageTimeoutA(w, WM_GETFONT, 0, 0, SMTO_NORMAL, font_read_timeout_ms, &font) && font)
+      if (read_fonts && SendMessageTimeoutA(w, WM_GETFONT, 0, 0, SMTO_NORMAL, font_read_timeout_ms, &font) && font)
         report_.dialog_fonts.push_back(reinterpret_cast<HFONT>(font));
     }
     if (card_dialog && card_count_ >= 0) {

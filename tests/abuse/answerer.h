@@ -56,6 +56,8 @@ class answerer {
   // A call that ran past the bound: the robot closed everything it could.
   bool hung() const { return hung_; }
   DWORD hang_bound_ms = 30000;
+  // Off for timing: each read is a message sent across to the test thread.
+  bool read_fonts = true;
 
  private:
   static DWORD WINAPI thread_main(void* self);
