@@ -3,13 +3,26 @@
 // No floating-point arithmetic and no C runtime conversion is used: the
 // mingw runtime's printf does not treat long double as 80-bit, and the text
 // must be the same byte for byte in the DLL (i686) and in native builds,
-// whatever the x87 precision control says. Everything below is 32/64-bit
-// integer arithmetic; 64x64->128 products are built from 32-bit halves
-// because i686 has no 128-bit integer type.
+// whatever the x87 precision control says. Everything below is integer
+// arithmetic. 64x64->128-bit products use the compiler's 128-bit type where
+// the target has one (x86-64) and 32-bit halves elsewhere (i686); defining
+// ZP_TEXT_NO_INT128 forces the halves, so native tests can run that path.
+//
+// Three ways to the 18 digits, cheapest first:
+//   fast        one or two 128-bit table powers of ten times an exact small
+//               power of five, times the significand; declines when the
+//               rounding decision is too close to call.
+//   exact_small values that are a 64-bit integer times a power of ten
+//               (small integers, short binary fractions): exact in 64 bits.
+//   exact       big-integer division; only near-ties reach it.
 #include "text/text.h"
 #include "text/number_text_detail.h"
 
 #include <cstring>
+
+#if defined(__SIZEOF_INT128__) && !defined(ZP_TEXT_NO_INT128)
+#define ZP_TEXT_NATIVE_128 1
+#endif
 
 namespace text {
 namespace detail {
@@ -17,70 +30,100 @@ namespace {
 
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
+#ifdef ZP_TEXT_NATIVE_128
+__extension__ typedef unsigned __int128 native_u128;
+#endif
 
-constexpr int kDigits = 18;
-constexpr u64 kTen17 = 100000000000000000ULL;
-constexpr u64 kTen18 = 1000000000000000000ULL;
+constexpr int max_digits = 18;
+constexpr u64 ten17 = 100000000000000000ULL;
+constexpr u64 ten18 = 1000000000000000000ULL;
+
+constexpr u64 pow10_u64[20] = {
+    1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL, 10000000ULL, 100000000ULL,
+    1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL, 10000000000000ULL,
+    100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL, 100000000000000000ULL,
+    1000000000000000000ULL, 10000000000000000000ULL,
+};
 
 // ---------------------------------------------------------------- 128-bit
 
-struct U128 {
+struct u128 {
     u64 hi;
     u64 lo;
 };
 
-U128 mul64(u64 a, u64 b) {
+inline u128 mul64(u64 a, u64 b) {
+#ifdef ZP_TEXT_NATIVE_128
+    const native_u128 p = static_cast<native_u128>(a) * b;
+    return {static_cast<u64>(p >> 64), static_cast<u64>(p)};
+#else
     const u64 a0 = static_cast<u32>(a), a1 = a >> 32;
     const u64 b0 = static_cast<u32>(b), b1 = b >> 32;
     const u64 p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
     const u64 mid = (p00 >> 32) + static_cast<u32>(p01) + static_cast<u32>(p10);
     return {p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32), (mid << 32) | static_cast<u32>(p00)};
+#endif
 }
 
 // 192-bit product of a 128-bit and a 64-bit number; w2 most significant.
-struct U192 {
+struct u192 {
     u64 w2;
     u64 w1;
     u64 w0;
 };
 
-U192 mul128x64(U128 a, u64 b) {
-    const U128 low = mul64(a.lo, b);
-    const U128 high = mul64(a.hi, b);
+inline u192 mul128x64(u128 a, u64 b) {
+    const u128 low = mul64(a.lo, b);
+    const u128 high = mul64(a.hi, b);
     const u64 w1 = low.hi + high.lo;
     return {high.hi + (w1 < low.hi ? 1 : 0), w1, low.lo};
 }
 
-int leading_zeros(u64 x) {  // x != 0
+inline int leading_zeros(u64 x) {  // x != 0
+#if defined(__GNUC__)
+    return __builtin_clzll(x);
+#else
     int n = 0;
-    while (!(x >> 63)) {
-        x <<= 1;
-        ++n;
-    }
+    for (; !(x >> 63); x <<= 1) ++n;
     return n;
+#endif
 }
 
-// Quotient of (hi:lo) / d for hi < d, so that it fits in 64 bits.
-u64 div128by64(u64 hi, u64 lo, u64 d) {
-    u64 quotient = 0;
-    for (int i = 63; i >= 0; --i) {
-        const bool carry = (hi >> 63) != 0;
-        hi = (hi << 1) | ((lo >> i) & 1);
-        if (carry || hi >= d) {
-            hi -= d;
-            quotient |= u64{1} << i;
-        }
+// Top 128 bits of the product of two numbers with their top bits set, and
+// how far they were shifted (127 or 128).
+inline u128 mul128_top(u128 a, u128 b, int& shift) {
+    const u128 ll = mul64(a.lo, b.lo), lh = mul64(a.lo, b.hi);
+    const u128 hl = mul64(a.hi, b.lo), hh = mul64(a.hi, b.hi);
+    u64 w1 = ll.hi + lh.lo;
+    u64 carry = w1 < lh.lo;
+    w1 += hl.lo;
+    carry += w1 < hl.lo;
+    u64 w2 = hh.lo + lh.hi;
+    u64 carry2 = w2 < lh.hi;
+    w2 += hl.hi;
+    carry2 += w2 < hl.hi;
+    w2 += carry;
+    carry2 += w2 < carry;
+    const u64 w3 = hh.hi + carry2;
+    if (w3 >> 63) {
+        shift = 128;
+        return {w3, w2};
     }
-    return quotient;
+    shift = 127;
+    return {(w3 << 1) | (w2 >> 63), (w2 << 1) | (w1 >> 63)};
 }
 
 // floor(v / 2^s) for negative v too, without relying on how >> treats signs.
-long long floor_shift(long long v, int s) {
+inline long long floor_shift(long long v, int s) {
     if (v >= 0) return v >> s;
     return -((-v + (1LL << s) - 1) >> s);
 }
 
-constexpr u64 kPow5[28] = {
+inline int floor_div(int a, int b) {  // b > 0
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+constexpr u64 pow5_u64[28] = {
     1ULL, 5ULL, 25ULL, 125ULL, 625ULL, 3125ULL, 15625ULL, 78125ULL, 390625ULL,
     1953125ULL, 9765625ULL, 48828125ULL, 244140625ULL, 1220703125ULL,
     6103515625ULL, 30517578125ULL, 152587890625ULL, 762939453125ULL,
@@ -88,11 +131,13 @@ constexpr u64 kPow5[28] = {
     2384185791015625ULL, 11920928955078125ULL, 59604644775390625ULL,
     298023223876953125ULL, 1490116119384765625ULL, 7450580596923828125ULL,
 };
+constexpr int pow5_step = 27;  // 5^27 is the largest power of five in 64 bits
 
-// 10^(28a) for a in -12..13: enough for every value a double can hold
-// (10^-K with K from -341 to 291); other values take the exact path.
-constexpr int kPow10First = -12;
-constexpr Pow10Entry kPow10[] = {
+// 10^(28a) for a in -12..13: every value a double can hold needs one entry
+// of this table only (10^-K with K from -341 to 291).
+constexpr int near_step = 28;
+constexpr int near_first = -12;
+constexpr Pow10Entry near_pow10[] = {
     {0xE3E27A444D8D98B7ULL, 0xFD1B1B2308169B25ULL, -1244},  // 1E-336
     {0xE61ACF033D1A45DFULL, 0x6FB92487298E33BEULL, -1151},  // 1E-308
     {0xE858AD248F5C22C9ULL, 0xD1B3400F8F9CFF69ULL, -1058},  // 1E-280
@@ -120,32 +165,65 @@ constexpr Pow10Entry kPow10[] = {
     {0x8FCAC257558EE4E6ULL, 0x213A4F0AA5E8A7B2ULL, 989},    // 1E336
     {0x91315E37DB165AA9ULL, 0x2C0DE8DD3D020C0CULL, 1082},   // 1E364
 };
-constexpr int kPow10Count = static_cast<int>(sizeof kPow10 / sizeof kPow10[0]);
+constexpr int near_count = static_cast<int>(sizeof near_pow10 / sizeof near_pow10[0]);
+constexpr int near_low = near_step * near_first;  // -336: lowest exponent one near entry covers
+
+// 10^(728c) for c in -7..7, 728 = 28 * 26 being the span of the near table:
+// a far entry times a near entry reaches every 10^-K of the 80-bit range
+// (K from -4949 to 4914) for the price of one more 128-bit product.
+constexpr int far_step = near_step * near_count;
+constexpr int far_first = -7;
+constexpr Pow10Entry far_pow10[] = {
+    {0xAF640503EB445401ULL, 0x60585340C95A25F8ULL, -17056},  // 1E-5096
+    {0xE1ABF2CD11206610ULL, 0x1151250681D59706ULL, -14638},  // 1E-4368
+    {0x912EFFEA7015B2C5ULL, 0xC1187FA0C18ADBBEULL, -12219},  // 1E-3640
+    {0xBACE07232DF1C802ULL, 0x7C4C65D15C614C56ULL, -9801},   // 1E-2912
+    {0xF05BA3330181C750ULL, 0xCCFB1CC2EF1F44DFULL, -7383},   // 1E-2184
+    {0x9AA1C1F6110C0DD0ULL, 0x8F8857E875E7774FULL, -4964},   // 1E-1456
+    {0xC6F631E782D57096ULL, 0xB0560C246F90E9E8ULL, -2546},   // 1E-728
+    {0x8000000000000000ULL, 0x0000000000000000ULL, -127},    // 1E0
+    {0xA4B1EC80F47C84ADULL, 0x44B222741EB1EBBFULL, 2291},    // 1E728
+    {0xD3E8E55C3C1F43D0ULL, 0xE47DEFC14A406E50ULL, 4709},    // 1E1456
+    {0x88547ABB1D8E5BD9ULL, 0x1D73EF3EAAC3C964ULL, 7128},    // 1E2184
+    {0xAF69BDF68FC6A740ULL, 0x7730E00421DA4D55ULL, 9546},    // 1E2912
+    {0xE1B34FB846321D04ULL, 0x72C4D2CAD73B0A7BULL, 11964},   // 1E3640
+    {0x9133BC8F2A130FE5ULL, 0xAD6A6308A8E8B557ULL, 14383},   // 1E4368
+    {0xBAD41F6BD89CFF88ULL, 0xF55C9E4517D55E5CULL, 16801},   // 1E5096
+};
+constexpr int far_count = static_cast<int>(sizeof far_pow10 / sizeof far_pow10[0]);
 
 // ----------------------------------------------------------- fast path
 //
-// X = value / 10^K as 64.64 fixed point from one 128-bit table power times
-// an exact 5^b, then times the significand. Relative error of the power is
-// below 2^-126 (table rounding 2^-128, one truncation 2^-127) and X < 10^19
-// < 2^63.2, so X is off by less than 2^-62 plus 2^-64 for the final shift:
-// under 8 units of the fraction word. The path declines whenever the
-// rounding decision lies within kMargin of the computed value, which covers
-// that error many times over and every exact tie.
-constexpr u64 kMargin = u64{1} << 16;
+// X = value / 10^K as 64.64 fixed point. The power 10^-K is a far entry
+// (when needed) times a near entry times an exact 5^b, each product cut to
+// 128 bits. Relative error: two table roundings (2^-128 each) and two
+// truncations (2^-127 each), below 2^-125.4. X < 10^19 < 2^63.2, so X is
+// off by less than 2^-62.2 plus 2^-64 for the final shift: under 5 units
+// of the fraction word. The path declines whenever the rounding decision
+// lies within margin of the computed value, which covers that error many
+// times over and every exact tie.
+constexpr u64 margin = u64{1} << 16;
 
 // Sets x to the integer part and frac to the fraction (units of 2^-64) of
-// m * 2^q / 10^k; false if the table does not cover 10^-k.
-bool fixed_point(u64 m, int q, int k, u64& x, u64& frac) {
-    const int e = -k;
-    const int a = e >= 0 ? e / 28 : -((-e + 27) / 28);
-    const int b = e - 28 * a;
-    const int index = a - kPow10First;
-    if (index < 0 || index >= kPow10Count) return false;
-    const Pow10Entry& entry = kPow10[index];
-    U128 power{entry.hi, entry.lo};
-    int exp2 = entry.exp2;
+// m * 2^q * 10^e; false if the tables do not cover 10^e.
+bool fixed_point(u64 m, int q, int e, u64& x, u64& frac) {
+    const int c = floor_div(e - near_low, far_step);
+    const int r = e - far_step * c;  // in near_low .. near_low + far_step - 1
+    const int a = floor_div(r, near_step);
+    const int b = r - near_step * a;
+    const int far_index = c - far_first;
+    if (far_index < 0 || far_index >= far_count) return false;
+    const Pow10Entry& near_entry = near_pow10[a - near_first];
+    u128 power{near_entry.hi, near_entry.lo};
+    int exp2 = near_entry.exp2;
+    if (c != 0) {
+        const Pow10Entry& far_entry = far_pow10[far_index];
+        int shift = 0;
+        power = mul128_top({far_entry.hi, far_entry.lo}, power, shift);
+        exp2 += far_entry.exp2 + shift;
+    }
     if (b != 0) {  // times 5^b (b >= 1, so the product exceeds 2^128), kept to 128 bits
-        const U192 p = mul128x64(power, kPow5[b]);
+        const u192 p = mul128x64(power, pow5_u64[b]);
         const int lz = leading_zeros(p.w2);
         if (lz == 0) {
             power = {p.w2, p.w1};
@@ -155,7 +233,7 @@ bool fixed_point(u64 m, int q, int k, u64& x, u64& frac) {
         exp2 += b + 64 - lz;
     }
     // value * 10^e * 2^64 = z * 2^(q + exp2 + 64), with z = m * power < 2^192.
-    const U192 z = mul128x64(power, m);
+    const u192 z = mul128x64(power, m);
     // z >= 2^190 and X < 2^63.2 put the shift in 63..72.
     const int shift = -(q + exp2 + 64);
     if (shift < 64) {
@@ -181,8 +259,7 @@ bool fixed_point(u64 m, int q, int k, u64& x, u64& frac) {
 // tie a double can hold). X is then N scaled by at most a few powers of
 // ten, so integer part and fraction are exact.
 bool exact_small(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
-    int tz = 0;
-    while (!((m >> tz) & 1)) ++tz;  // m != 0
+    const int tz = 63 - leading_zeros(m & (~m + 1));  // m != 0
     const u64 odd = m >> tz;
     const int e2 = q + tz;  // value = odd * 2^e2
     u64 n = 0;
@@ -191,22 +268,21 @@ bool exact_small(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
         if (e2 > 0 && (e2 >= 64 || (odd >> (64 - e2)) != 0)) return false;
         n = odd << e2;
     } else {
-        if (-e2 > 27 || odd > ~u64{0} / kPow5[-e2]) return false;
-        n = odd * kPow5[-e2];
+        if (-e2 > 27 || odd > ~u64{0} / pow5_u64[-e2]) return false;
+        n = odd * pow5_u64[-e2];
         e10 = e2;
     }
     // X = n * 10^(e10 - k); X lies in [10^17, 10^19).
     const int s = e10 - k;
     if (s >= 0) {
-        for (int i = 0; i < s; ++i) n *= 10;  // stays below 10^19
-        x = n;
+        if (s > 19) return false;
+        x = n * pow10_u64[s];  // stays below 10^19
         half = -1;
         rest_zero = true;
         return true;
     }
     if (-s > 19) return false;
-    u64 divisor = 1;
-    for (int i = 0; i < -s; ++i) divisor *= 10;
+    const u64 divisor = pow10_u64[-s];
     x = n / divisor;
     const u64 rem = n - x * divisor;
     rest_zero = rem == 0;
@@ -216,46 +292,52 @@ bool exact_small(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
 
 // ----------------------------------------------------------- exact path
 //
-// Big integers of 32-bit limbs, least significant first, on the stack. The
+// Big integers of 64-bit limbs, least significant first, on the stack. The
 // largest number is m * 5^4949 for the smallest normal value (K = -4949):
 // 64 + ceil(4949 * log2 5) = 11556 bits. For the largest value (K = 4914)
 // the numerator is m * 2^11406 (11470 bits) over 5^4914 (11410 bits). The
 // product quotient * denominator and twice the remainder add at most 65
-// bits to the denominator, so 11621 bits, 364 limbs, bound everything.
-constexpr int kLimbs = 368;
+// bits to the denominator, so 11621 bits, 182 limbs, bound everything; two
+// more leave room for a shift's spill limb.
+constexpr int big_limbs = 184;
 
-struct Big {
-    u32 limb[kLimbs];
+struct big {
+    u64 limb[big_limbs];
     int size;  // limbs in use; no leading zero limb
 };
 
-void big_set(Big& a, u64 v) {
-    a.limb[0] = static_cast<u32>(v);
-    a.limb[1] = static_cast<u32>(v >> 32);
-    a.size = a.limb[1] ? 2 : (a.limb[0] ? 1 : 0);
+void big_set(big& a, u64 v) {
+    a.limb[0] = v;
+    a.size = v ? 1 : 0;
 }
 
-void big_mul32(Big& a, u32 f) {
+// out = a * f; out may be a.
+void big_mul_small(const big& a, u64 f, big& out) {
     u64 carry = 0;
     for (int i = 0; i < a.size; ++i) {
-        const u64 t = static_cast<u64>(a.limb[i]) * f + carry;
-        a.limb[i] = static_cast<u32>(t);
-        carry = t >> 32;
+        const u128 p = mul64(a.limb[i], f);
+        const u64 lo = p.lo + carry;
+        carry = p.hi + (lo < carry ? 1 : 0);
+        out.limb[i] = lo;
     }
-    if (carry) a.limb[a.size++] = static_cast<u32>(carry);
+    out.size = a.size;
+    if (carry) out.limb[out.size++] = carry;
+    while (out.size > 0 && out.limb[out.size - 1] == 0) --out.size;
 }
 
-void big_mul_pow5(Big& a, int e) {
-    for (; e >= 13; e -= 13) big_mul32(a, 1220703125u);  // 5^13, the largest power of 5 in 32 bits
-    if (e > 0) big_mul32(a, static_cast<u32>(kPow5[e]));
+// 27 powers of five per pass: the passes over the growing number are most
+// of the exact path's time.
+void big_mul_pow5(big& a, int e) {
+    for (; e >= pow5_step; e -= pow5_step) big_mul_small(a, pow5_u64[pow5_step], a);
+    if (e > 0) big_mul_small(a, pow5_u64[e], a);
 }
 
-void big_shl(Big& a, int bits) {
+void big_shl(big& a, int bits) {
     if (a.size == 0) return;
-    const int words = bits / 32, b = bits % 32;
+    const int words = bits / 64, b = bits % 64;
     if (b) {
         a.limb[a.size] = 0;
-        for (int i = a.size; i > 0; --i) a.limb[i] = (a.limb[i] << b) | (a.limb[i - 1] >> (32 - b));
+        for (int i = a.size; i > 0; --i) a.limb[i] = (a.limb[i] << b) | (a.limb[i - 1] >> (64 - b));
         a.limb[0] <<= b;
         if (a.limb[a.size]) ++a.size;
     }
@@ -266,7 +348,7 @@ void big_shl(Big& a, int bits) {
     }
 }
 
-int big_compare(const Big& a, const Big& b) {
+int big_compare(const big& a, const big& b) {
     if (a.size != b.size) return a.size < b.size ? -1 : 1;
     for (int i = a.size - 1; i >= 0; --i) {
         if (a.limb[i] != b.limb[i]) return a.limb[i] < b.limb[i] ? -1 : 1;
@@ -274,62 +356,53 @@ int big_compare(const Big& a, const Big& b) {
     return 0;
 }
 
-void big_sub(Big& a, const Big& b) {  // a >= b
+void big_sub(big& a, const big& b) {  // a >= b
     u64 borrow = 0;
     for (int i = 0; i < a.size; ++i) {
-        const u64 t = static_cast<u64>(a.limb[i]) - (i < b.size ? b.limb[i] : 0) - borrow;
-        a.limb[i] = static_cast<u32>(t);
-        borrow = (t >> 32) & 1;
+        const u64 ai = a.limb[i], bi = i < b.size ? b.limb[i] : 0;
+        const u64 t = ai - bi;
+        const u64 r = t - borrow;
+        borrow = (ai < bi ? 1 : 0) | (t < borrow ? 1 : 0);
+        a.limb[i] = r;
     }
     while (a.size > 0 && a.limb[a.size - 1] == 0) --a.size;
 }
 
-void big_mul64(const Big& a, u64 f, Big& out) {
-    const u32 f0 = static_cast<u32>(f), f1 = static_cast<u32>(f >> 32);
-    if (a.size == 0 || f == 0) {
-        out.size = 0;
-        return;
-    }
-    for (int i = 0; i < a.size + 2; ++i) out.limb[i] = 0;
-    for (int i = 0; i < a.size; ++i) {
-        u64 carry = 0;
-        const u32 fs[2] = {f0, f1};
-        for (int j = 0; j < 2; ++j) {
-            const u64 t = static_cast<u64>(a.limb[i]) * fs[j] + out.limb[i + j] + carry;
-            out.limb[i + j] = static_cast<u32>(t);
-            carry = t >> 32;
-        }
-        for (int k = i + 2; carry; ++k) {
-            const u64 t = static_cast<u64>(out.limb[k]) + carry;
-            out.limb[k] = static_cast<u32>(t);
-            carry = t >> 32;
-        }
-    }
-    out.size = a.size + 2;
-    while (out.size > 0 && out.limb[out.size - 1] == 0) --out.size;
-}
-
-int big_bits(const Big& a) {
+int big_bits(const big& a) {
     if (a.size == 0) return 0;
-    return 32 * a.size - (leading_zeros(a.limb[a.size - 1]) - 32);
+    return 64 * a.size - leading_zeros(a.limb[a.size - 1]);
 }
 
 // floor(a / 2^shift) for a result known to fit 128 bits.
-U128 big_top128(const Big& a, int shift) {
-    u64 hi = 0, lo = 0;
-    const int first = big_bits(a) - 1;
-    for (int bit = first; bit >= shift; --bit) {
-        const u64 v = (a.limb[bit / 32] >> (bit % 32)) & 1;
-        hi = (hi << 1) | (lo >> 63);
-        lo = (lo << 1) | v;
+u128 big_top128(const big& a, int shift) {
+    const int w = shift / 64, s = shift % 64;
+    auto at = [&a](int i) { return i < a.size ? a.limb[i] : u64{0}; };
+    if (s == 0) return {at(w + 1), at(w)};
+    return {(at(w + 1) >> s) | (at(w + 2) << (64 - s)), (at(w) >> s) | (at(w + 1) << (64 - s))};
+}
+
+// Quotient of (hi:lo) / d for hi < d, so that it fits in 64 bits.
+u64 div128by64(u64 hi, u64 lo, u64 d) {
+#ifdef ZP_TEXT_NATIVE_128
+    return static_cast<u64>(((static_cast<native_u128>(hi) << 64) | lo) / d);
+#else
+    u64 quotient = 0;
+    for (int i = 63; i >= 0; --i) {
+        const bool carry = (hi >> 63) != 0;
+        hi = (hi << 1) | ((lo >> i) & 1);
+        if (carry || hi >= d) {
+            hi -= d;
+            quotient |= u64{1} << i;
+        }
     }
-    return {hi, lo};
+    return quotient;
+#endif
 }
 
 // Integer part of X = m * 2^q / 10^k and how its fraction compares with
 // one half (-1, 0, +1), with big integers: X = N / D.
 void exact_quotient(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
-    Big n, d, t;
+    big n, d, t;
     big_set(n, m);
     big_set(d, 1);
     const int a2 = q - k, a5 = -k;
@@ -341,10 +414,10 @@ void exact_quotient(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
     // worst, two above at worst; step it to the exact value.
     const int dbits = big_bits(d);
     const int shift = dbits > 64 ? dbits - 64 : 0;
-    const U128 dtop = big_top128(d, shift);
-    const U128 ntop = big_top128(n, shift);
+    const u128 dtop = big_top128(d, shift);
+    const u128 ntop = big_top128(n, shift);
     u64 estimate = ntop.hi >= dtop.lo ? ~u64{0} : div128by64(ntop.hi, ntop.lo, dtop.lo);
-    big_mul64(d, estimate, t);
+    big_mul_small(d, estimate, t);
     while (big_compare(t, n) > 0) {
         big_sub(t, d);
         --estimate;
@@ -362,30 +435,104 @@ void exact_quotient(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
 
 // ------------------------------------------------------------ digits
 
-void write_digits(u64 v, char* out) {  // v < 10^18: exactly 18 digits
-    const u64 high = v / 1000000000u;
-    u32 parts[2] = {static_cast<u32>(high), static_cast<u32>(v - high * 1000000000u)};
-    for (int p = 0; p < 2; ++p) {
-        for (int i = 8; i >= 0; --i) {
-            out[9 * p + i] = static_cast<char>('0' + parts[p] % 10);
-            parts[p] /= 10;
-        }
-    }
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline void write_pair(u32 v, char* out) {  // v < 100
+    std::memcpy(out, digit_pairs + 2 * v, 2);
 }
 
-enum class Kind { zero, finite, infinity, invalid };
+inline void write_8(u32 v, char* out) {  // v < 10^8: exactly 8 digits
+    const u32 high = v / 10000, low = v - high * 10000;
+    write_pair(high / 100, out);
+    write_pair(high % 100, out + 2);
+    write_pair(low / 100, out + 4);
+    write_pair(low % 100, out + 6);
+}
 
-Kind classify(Raw80 r) {
+void write_digits(u64 v, char* out) {  // v < 10^18: exactly 18 digits
+    const u64 top = v / 10000000000000000ULL;  // 2 digits
+    const u64 rest = v - top * 10000000000000000ULL;
+    const u32 middle = static_cast<u32>(rest / 100000000u);
+    write_pair(static_cast<u32>(top), out);
+    write_8(middle, out + 2);
+    write_8(static_cast<u32>(rest - u64{middle} * 100000000u), out + 10);
+}
+
+enum class kind { zero, finite, infinity, invalid };
+
+kind classify(Raw80 r) {
     const int exponent = r.sign_exponent & 0x7FFF;
     const bool integer_bit = (r.significand >> 63) != 0;
     // Exponent field zero: zero, subnormals and pseudo-denormals all read as 0.
-    if (exponent == 0) return Kind::zero;
+    if (exponent == 0) return kind::zero;
     // The x87 rejects unnormals, pseudo-infinities and pseudo-NaNs (integer
     // bit clear) as invalid operands, the same way it treats a NaN; they
     // are written like a NaN.
-    if (!integer_bit) return Kind::invalid;
-    if (exponent == 0x7FFF) return (r.significand << 1) == 0 ? Kind::infinity : Kind::invalid;
-    return Kind::finite;
+    if (!integer_bit) return kind::invalid;
+    if (exponent == 0x7FFF) return (r.significand << 1) == 0 ? kind::infinity : kind::invalid;
+    return kind::finite;
+}
+
+// The 18-digit conversion of a finite normal value.
+Path decimal18_finite(Raw80 raw, char digits[18], int& exponent, bool allow_fast) {
+    const u64 m = raw.significand;
+    const int q = (raw.sign_exponent & 0x7FFF) - 16383 - 63;  // value = m * 2^q
+
+    // m * 2^q lies in [2^(q+63), 2^(q+64)), so P is p0 or p0 + 1;
+    // 646456993 / 2^31 is log10(2) closely enough for every exponent here.
+    const int p0 = static_cast<int>(floor_shift((q + 63) * 646456993LL, 31)) + 1;
+    const int k = p0 - max_digits;  // X = value / 10^k lies in [10^17, 10^19)
+
+    u64 x = 0;
+    bool up = false;
+    bool decided = false;
+    Path path = Path::fast;
+    if (allow_fast) {
+        u64 frac = 0;
+        if (fixed_point(m, q, -k, x, frac)) {
+            constexpr u64 one_half = u64{1} << 63;
+            if (x < ten18) {
+                decided = x >= ten17 - 1 && (frac < one_half - margin || frac > one_half + margin);
+                up = frac > one_half;
+            } else {
+                const u64 r = x % 10;
+                decided = x < 10 * ten18 && !(r == 4 && frac > ~u64{0} - margin) && !(r == 5 && frac < margin);
+                up = r >= 5;
+            }
+        }
+    }
+    if (!decided) {
+        int half = 0;
+        bool rest_zero = false;
+        if (exact_small(m, q, k, x, half, rest_zero)) {
+            path = Path::exact_small;
+        } else {
+            path = Path::exact;
+            exact_quotient(m, q, k, x, half, rest_zero);
+        }
+        if (x < ten18) {
+            up = half > 0 || (half == 0 && (x & 1));
+        } else {
+            const u64 r = x % 10;
+            up = r > 5 || (r == 5 && (!rest_zero || ((x / 10) & 1)));
+        }
+    }
+    int p = p0;
+    if (x >= ten18) {
+        x /= 10;
+        ++p;
+    }
+    if (up) ++x;
+    if (x == ten18) {  // 999...9 rounded up: one more digit before the point
+        x = ten17;
+        ++p;
+    }
+    write_digits(x, digits);
+    exponent = p;
+    return path;
 }
 
 }  // namespace
@@ -409,95 +556,60 @@ long double from_raw(Raw80 raw) {
     return value;
 }
 
-int pow10_first_index() { return kPow10First; }
+bool native_128() {
+#ifdef ZP_TEXT_NATIVE_128
+    return true;
+#else
+    return false;
+#endif
+}
+
+int pow10_first_index() { return near_first; }
 
 const Pow10Entry* pow10_table(std::size_t& count) {
-    count = kPow10Count;
-    return kPow10;
+    count = near_count;
+    return near_pow10;
+}
+
+int pow10_far_first_index() { return far_first; }
+
+int pow10_far_step() { return far_step; }
+
+const Pow10Entry* pow10_far_table(std::size_t& count) {
+    count = far_count;
+    return far_pow10;
 }
 
 Path decimal18(Raw80 raw, char digits[18], int& exponent, bool allow_fast) {
-    if (classify(raw) != Kind::finite) return Path::special;
-    const u64 m = raw.significand;
-    const int q = (raw.sign_exponent & 0x7FFF) - 16383 - 63;  // value = m * 2^q
-
-    // m * 2^q lies in [2^(q+63), 2^(q+64)), so P is p0 or p0 + 1;
-    // 646456993 / 2^31 is log10(2) closely enough for every exponent here.
-    const int p0 = static_cast<int>(floor_shift((q + 63) * 646456993LL, 31)) + 1;
-    const int k = p0 - kDigits;  // X = value / 10^k lies in [10^17, 10^19)
-
-    u64 x = 0;
-    bool up = false;
-    bool decided = false;
-    Path path = Path::fast;
-    if (allow_fast) {
-        u64 frac = 0;
-        if (fixed_point(m, q, k, x, frac)) {
-            if (x < kTen18) {
-                decided = x >= kTen17 - 1 && (frac < (u64{1} << 63) - kMargin || frac > (u64{1} << 63) + kMargin);
-                up = frac > (u64{1} << 63);
-            } else {
-                const u64 r = x % 10;
-                decided = x < 10 * kTen18 && !(r == 4 && frac > ~u64{0} - kMargin) && !(r == 5 && frac < kMargin);
-                up = r >= 5;
-            }
-        }
-    }
-    if (!decided) {
-        int half = 0;
-        bool rest_zero = false;
-        if (exact_small(m, q, k, x, half, rest_zero)) {
-            path = Path::exact_small;
-        } else {
-            path = Path::exact;
-            exact_quotient(m, q, k, x, half, rest_zero);
-        }
-        if (x < kTen18) {
-            up = half > 0 || (half == 0 && (x & 1));
-        } else {
-            const u64 r = x % 10;
-            up = r > 5 || (r == 5 && (!rest_zero || ((x / 10) & 1)));
-        }
-    }
-    int p = p0;
-    if (x >= kTen18) {
-        x /= 10;
-        ++p;
-    }
-    if (up) ++x;
-    if (x == kTen18) {  // 999...9 rounded up: one more digit before the point
-        x = kTen17;
-        ++p;
-    }
-    write_digits(x, digits);
-    exponent = p;
-    return path;
+    if (classify(raw) != kind::finite) return Path::special;
+    return decimal18_finite(raw, digits, exponent, allow_fast);
 }
 
-std::string number_text_raw(Raw80 raw, int n) {
-    if (n < 1 || n > kDigits) n = kDigits;
-    const Kind kind = classify(raw);
-    if (kind == Kind::zero || kind == Kind::invalid) return " 0";
+int number_text_raw_to(char* out, Raw80 raw, int n) {
+    if (n < 1 || n > max_digits) n = max_digits;
+    const kind what = classify(raw);
+    if (what == kind::zero || what == kind::invalid) {
+        out[0] = ' ';
+        out[1] = '0';
+        return 2;
+    }
+    char* o = out;
+    *o++ = (raw.sign_exponent & 0x8000) ? '-' : ' ';
 
-    // Worst case 26 bytes: sign, 18 digits in exponent form with their point
-    // (19), "E", exponent sign and four exponent digits (|P - 1| <= 4932).
-    char out[32];
-    int len = 0;
-    out[len++] = (raw.sign_exponent & 0x8000) ? '-' : ' ';
-
-    char dig[kDigits];
+    char dig[max_digits];
     int p = 0;
-    if (kind == Kind::infinity) {
-        // Written as n nines with P = 999.
+    if (what == kind::infinity) {
+        // Written as n nines with P = 999: always the exponent form.
         std::memset(dig, '9', sizeof dig);
         p = 999;
     } else {
-        decimal18(raw, dig, p);
+        decimal18_finite(raw, dig, p, true);
         // Second rounding looks at digit n+1 only; this double rounding is
         // intended and matches the digits the screens have always shown.
-        if (n < kDigits) {
+        // '0' is even, so a digit character's parity is the digit's.
+        if (n < max_digits) {
             const char next = dig[n];
-            if (next > '5' || (next == '5' && ((dig[n - 1] - '0') & 1))) {
+            if (next > '5' || (next == '5' && (dig[n - 1] & 1))) {
                 int i = n - 1;
                 while (i >= 0 && dig[i] == '9') dig[i--] = '0';
                 if (i >= 0) {
@@ -514,39 +626,62 @@ std::string number_text_raw(Raw80 raw, int n) {
 
     const bool whole = p >= d;
     const bool plain = whole ? p <= n : d - p <= n;
-    if (kind == Kind::infinity || !plain) {
-        out[len++] = dig[0];
+    if (!plain) {
+        *o++ = dig[0];
         if (d > 1) {
-            out[len++] = '.';
-            for (int i = 1; i < d; ++i) out[len++] = dig[i];
+            *o++ = '.';
+            std::memcpy(o, dig + 1, static_cast<std::size_t>(d - 1));
+            o += d - 1;
         }
-        out[len++] = 'E';
+        *o++ = 'E';
         int e = p - 1;
-        out[len++] = e >= 0 ? '+' : '-';
-        if (e < 0) e = -e;
-        char rev[4];
-        int nrev = 0;
-        do {
-            rev[nrev++] = static_cast<char>('0' + e % 10);
-            e /= 10;
-        } while (e);
-        while (nrev) out[len++] = rev[--nrev];
+        *o++ = e >= 0 ? '+' : '-';
+        if (e < 0) e = -e;  // at most 4950
+        const u32 ue = static_cast<u32>(e);
+        if (ue >= 1000) {
+            write_pair(ue / 100, o);
+            write_pair(ue % 100, o + 2);
+            o += 4;
+        } else if (ue >= 100) {
+            *o++ = static_cast<char>('0' + ue / 100);
+            write_pair(ue % 100, o);
+            o += 2;
+        } else if (ue >= 10) {
+            write_pair(ue, o);
+            o += 2;
+        } else {
+            *o++ = static_cast<char>('0' + ue);
+        }
     } else if (whole) {
-        for (int i = 0; i < d; ++i) out[len++] = dig[i];
-        for (int i = d; i < p; ++i) out[len++] = '0';
+        std::memcpy(o, dig, static_cast<std::size_t>(d));
+        std::memset(o + d, '0', static_cast<std::size_t>(p - d));
+        o += p;
     } else if (p <= 0) {
-        out[len++] = '.';
-        for (int i = 0; i < -p; ++i) out[len++] = '0';
-        for (int i = 0; i < d; ++i) out[len++] = dig[i];
+        *o++ = '.';
+        std::memset(o, '0', static_cast<std::size_t>(-p));
+        o += -p;
+        std::memcpy(o, dig, static_cast<std::size_t>(d));
+        o += d;
     } else {
-        for (int i = 0; i < p; ++i) out[len++] = dig[i];
-        out[len++] = '.';
-        for (int i = p; i < d; ++i) out[len++] = dig[i];
+        std::memcpy(o, dig, static_cast<std::size_t>(p));
+        o += p;
+        *o++ = '.';
+        std::memcpy(o, dig + p, static_cast<std::size_t>(d - p));
+        o += d - p;
     }
-    return std::string(out, static_cast<std::size_t>(len));
+    return static_cast<int>(o - out);
+}
+
+std::string number_text_raw(Raw80 raw, int n) {
+    char out[number_text_max];
+    return std::string(out, static_cast<std::size_t>(number_text_raw_to(out, raw, n)));
 }
 
 }  // namespace detail
+
+int number_text_to(char* out, long double value, int digits) {
+    return detail::number_text_raw_to(out, detail::raw_bits(value), digits);
+}
 
 std::string number_text(long double value, int digits) {
     return detail::number_text_raw(detail::raw_bits(value), digits);

@@ -19,9 +19,14 @@ struct Raw80 {
 Raw80 raw_bits(long double value);
 long double from_raw(Raw80 raw);
 
-// The text of a value given as raw bits; number_text is this applied to the
-// bits of its argument.
+// The text of a value given as raw bits; number_text and number_text_to
+// are these applied to the bits of their argument.
 std::string number_text_raw(Raw80 raw, int digits);
+int number_text_raw_to(char* out, Raw80 raw, int digits);
+
+// Whether 64x64->128-bit products use the compiler's 128-bit type (false in
+// builds for i686 and in those with ZP_TEXT_NO_INT128 defined).
+bool native_128();
 
 enum class Path {
     special,  // zero, subnormal, infinity, NaN or invalid encoding: no digits
@@ -44,5 +49,12 @@ struct Pow10Entry {
 };
 int pow10_first_index();
 const Pow10Entry* pow10_table(std::size_t& count);
+
+// The far powers, the same way: 10^(pow10_far_step() * (index +
+// pow10_far_first_index())); one of them times one of the table above
+// reaches the whole 80-bit range.
+int pow10_far_first_index();
+int pow10_far_step();
+const Pow10Entry* pow10_far_table(std::size_t& count);
 
 }  // namespace text::detail

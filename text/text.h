@@ -19,8 +19,13 @@ namespace text {
 //   2.5, 1        -> " 2"            (ties on digit n+1 go to an even digit n)
 //   0, NaN        -> " 0"
 //   +infinity, 7  -> " 9.999999E+998"
-// The result is at most 26 bytes.
+// The result is at most 26 bytes (number_text_max).
 std::string number_text(long double value, int digits);
+
+// The same text written to out, which must hold number_text_max bytes; no
+// terminating NUL. Returns the length.
+constexpr int number_text_max = 26;
+int number_text_to(char* out, long double value, int digits);
 
 // One byte per code, its low 8 bits; the code -1 adds nothing.
 // char_codes({13, 10}) is the line break of every text of several lines.
