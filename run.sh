@@ -4,6 +4,10 @@
 #   ./run.sh test                 every test, native and under Wine
 #   ./run.sh gallery              pictures of every screen into docs/gallery
 #   ./run.sh bench                the benchmarks, with their figures
+# It builds three trees in build/: native (the portable parts), win32 (the
+# product) and win64. Whether the win32 programs run under Wine depends on
+# the machine; the first line after the installation says which it is.
+# ZP_NO_WIN32=1 takes the 64-bit-only route on any machine.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -11,64 +15,124 @@ build=${ZP_BUILD_DIR:-$here/build}
 what=${1:-test}
 [ $# -gt 0 ] && shift
 
-"$here/tools/install-deps.sh"
+die() {
+  echo "run.sh: $*" >&2
+  exit 1
+}
 
+case "$what" in
+  sample | test | gallery | bench) ;;
+  *)
+    echo "usage: ./run.sh sample|test|gallery|bench" >&2
+    exit 2
+    ;;
+esac
+
+"$here/tools/install-deps.sh" || die "installing the packages failed (see above); run ./run.sh as root on Debian, or install them yourself."
+
+# Answered once per run, in one line (two when it is "no").
+if "$here/tools/wine-arch.sh"; then win32_runs=1; else win32_runs=0; fi
+[ $win32_runs = 1 ] && wine_tree=win32 || wine_tree=win64
+
+build_tree() {  # tree [cmake options...]
+  local tree=$1
+  shift
+  cmake -S "$here" -B "$build/$tree" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null ||
+    die "configuring $build/$tree failed (see above)."
+  cmake --build "$build/$tree" -j2 ||
+    die "building $build/$tree failed (see the messages above); a Wine prefix that failed says why above it."
+}
+build_native() { build_tree native; }
 build_win32() {
-  cmake -S "$here" -B "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build/win32" -j2
+  local wine=OFF
+  [ $win32_runs = 1 ] && wine=ON
+  build_tree win32 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DZP_WINE=$wine
 }
-build_native() {
-  cmake -S "$here" -B "$build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build/native" -j2
-}
+build_win64() { build_tree win64 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake"; }
 
-# Runs a command under Wine's display: the user's when there is one, else a
-# private Xvfb; one wineserver serves every program of the run.
-with_wine_display() {
-  export WINEPREFIX="$build/win32/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+# Runs a command under the Wine of a build tree, on the user's display when
+# there is one, else on a private Xvfb; one wineserver serves every program.
+with_wine_display() {  # tree command...
+  local tree=$build/$1
+  shift
+  . "$tree/wine-env.sh"
   if [ -n "${DISPLAY:-}" ] && [ "${ZP_HEADLESS:-0}" != 1 ]; then
     "$@"
   else
+    command -v xvfb-run >/dev/null && command -v Xvfb >/dev/null ||
+      die "no display to run Windows programs on: DISPLAY is not set and Xvfb is missing; install xvfb and xauth (tools/install-deps.sh does)."
     # Nobody sees a private Xvfb: programs that ask pick their scripted mode.
     ZP_HEADLESS=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$here/tools/with-wineserver.sh" "$@"
   fi
+}
+
+# --- test: a log per tree, then one closing line -----------------------------
+logs=()
+run_ctest() {  # name command...
+  local log=$build/ctest-$1.log
+  logs+=("$log")
+  "${@:2}" 2>&1 | tee "$log" || true
+}
+# The 64-bit-only route as a machine without 32-bit programs takes it: its
+# message and a whole scripted run of the 64-bit sample host.
+route_check() {
+  local log=$build/route-64bit-only.log
+  logs+=("$log")
+  if ZP_NO_WIN32=1 "$here/run.sh" sample >"$log" 2>&1 &&
+    grep -q '^Wine: 64-bit Windows programs only' "$log" && grep -q 'sample host: win64' "$log"; then
+    echo "route 64-bit only: passed (./run.sh sample with ZP_NO_WIN32=1, log $log)"
+    echo "100% tests passed, 0 tests failed out of 1" >>"$log"
+  else
+    echo "route 64-bit only: FAILED; its output:"
+    cat "$log"
+    echo "0% tests passed, 1 tests failed out of 1" >>"$log"
+  fi
+}
+summary() {
+  local passed=0 failed=0 skipped=0 total f s log
+  for log in "${logs[@]}"; do
+    while read -r total f; do
+      s=$(grep -c '^ *[0-9]* - .* (Skipped)$' "$log" || true)
+      passed=$((passed + total - f - s)) failed=$((failed + f)) skipped=$((skipped + s))
+    done < <(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests\? failed out of \([0-9]*\)$/\2 \1/p' "$log")
+  done
+  # Every skip with its reason, from the tests' own words.
+  for tree in native win32 win64; do
+    local last=$build/$tree/Testing/Temporary/LastTest.log
+    [ -f "$last" ] && awk -v tree="$tree" '/^[0-9]+\/[0-9]+ Test: / { name = $3 }
+      /: Skipped$/ { getline reason; print "skipped (" tree "): " name ": " reason }' "$last"
+  done
+  echo "all tests: ${passed} passed, ${failed} failed, ${skipped} skipped"
+  [ "$failed" = 0 ]
 }
 
 case "$what" in
   test)
     build_native
     build_win32
-    log=$(mktemp)
-    status=0
-    ctest --test-dir "$build/native" --output-on-failure -j2 2>&1 | tee "$log" || status=1
+    build_win64
+    rm -f "$build"/*/Testing/Temporary/LastTest.log
+    run_ctest native ctest --test-dir "$build/native" --output-on-failure -j2
     # Always on a screen of their own: the tests press keys, which go to
     # whatever window has the focus.
-    ZP_HEADLESS=1 with_wine_display ctest --test-dir "$build/win32" --output-on-failure 2>&1 | tee -a "$log" || status=1
-    # Both test trees in one closing line.
-    passed=0 failed=0
-    while read -r p f; do passed=$((passed + p)); failed=$((failed + f)); done < <(
-      sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests\? failed out of \([0-9]*\)$/\2 \1/p' "$log" |
-        awk '{print $1 - $2, $2}')
-    rm -f "$log"
-    echo "all tests: ${passed} passed, ${failed} failed"
-    exit $status
+    if [ $win32_runs = 1 ]; then
+      ZP_HEADLESS=1 run_ctest win32 with_wine_display win32 ctest --test-dir "$build/win32" --output-on-failure
+    fi
+    ZP_HEADLESS=1 run_ctest win64 with_wine_display win64 ctest --test-dir "$build/win64" --output-on-failure
+    route_check
+    summary
     ;;
   sample)
-    build_win32
-    with_wine_display "$here/tools/sample-run.sh" "$build/win32" "$@"
+    build_$wine_tree
+    echo "sample host: $wine_tree ($build/$wine_tree/bin/zephronpro-sample.exe)"
+    with_wine_display $wine_tree "$here/tools/sample-run.sh" "$build/$wine_tree" "$@"
     ;;
   gallery)
-    build_win32
-    ZP_HEADLESS=1 with_wine_display "$here/tools/sample-run.sh" "$build/win32" --pictures "$here/docs/gallery" "$@"
+    build_$wine_tree
+    ZP_HEADLESS=1 with_wine_display $wine_tree "$here/tools/sample-run.sh" "$build/$wine_tree" --pictures "$here/docs/gallery" "$@"
     ;;
   bench)
     build_native
-    build_win32
     "$build/native/bench/zp_text_bench"
-    ;;
-  *)
-    echo "usage: ./run.sh sample|test|gallery|bench" >&2
-    exit 2
     ;;
 esac

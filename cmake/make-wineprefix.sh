@@ -1,16 +1,41 @@
 #!/bin/sh
-# Makes the Wine prefix the tests and the sample host run in, once per build
-# tree: 32-bit, no window manager waits, no crash dialog, no sound drivers.
-set -e
-prefix="$1"
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv,winecoreaudio.drv=d"
-rm -rf "$prefix"
-wineboot -i >/dev/null 2>&1
+# Makes the Wine prefix that a build tree's tests and sample host run in,
+# once per tree: of the tree's architecture, no window manager waits, no
+# crash dialog, no sound drivers. Every failure says what to do, in words.
+# usage: make-wineprefix.sh <build-tree>
+tree="$1"
+. "$tree/wine-env.sh"
+log="$tree/wineprefix.log"
+fail() {
+  echo "Wine prefix: $1" >&2
+  [ -s "$log" ] && { echo "Wine prefix: Wine said (from $log):" >&2; tail -n 5 "$log" >&2; }
+  exit 1
+}
+
+[ -x "$WINELOADER" ] ||
+  fail "$WINELOADER is missing, so this $WINEARCH build cannot run its programs; run tools/install-deps.sh as root (or ./run.sh, which does)."
+version=$(timeout 20 "$WINELOADER" --version 2>&1) || true
+case "$version" in
+  wine-*) ;;
+  *)
+    if [ "$WINEARCH" = win32 ]; then
+      fail "32-bit Wine cannot start here (\"$WINELOADER --version\" printed: $version). This machine's kernel most likely runs no 32-bit programs; use the 64-bit build (./run.sh finds this out itself), or configure this tree with -DZP_WINE=OFF."
+    fi
+    fail "Wine cannot start (\"$WINELOADER --version\" printed: $version); check the wine64 package."
+    ;;
+esac
+
+rm -rf "$WINEPREFIX"
+: >"$log"
+if ! timeout 300 "$WINELOADER" wineboot -i >>"$log" 2>&1; then
+  rm -rf "$WINEPREFIX"
+  fail "wineboot could not make a $WINEARCH prefix at $WINEPREFIX. Make sure nothing else uses that folder, then build again; \"wineserver -k\" ends a Wine that hangs."
+fi
+reg() { timeout 120 "$WINELOADER" reg add "$@" /f >>"$log" 2>&1 || fail "could not write the setting $1 $3 into $WINEPREFIX; delete that folder and build again."; }
 # Wine draws its own frames: without a window manager it would wait about
 # two seconds for one whenever a window is hidden or closed.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-wineserver -w
-touch "$prefix/.zp-ready"
+reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
+reg 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N
+reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
+timeout 120 wineserver -w || fail "the wineserver of $WINEPREFIX did not stop; run \"WINEPREFIX=$WINEPREFIX wineserver -k\" and build again."
+touch "$WINEPREFIX/.zp-ready"

@@ -8,14 +8,31 @@ add_compile_options(-Wall -Wextra)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 # --- Wine: a prefix of the build's own, and the emulator that uses it ------
+# ZP_WINE=OFF builds what is shipped (the DLL, the sample host, the import
+# library) and no prefix and no test: for a 32-bit tree on a machine whose
+# kernel runs no 32-bit programs.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(ZP_ARCH win64)
+  set(ZP_WINE_LOADER /usr/lib/wine/wine64)
+else()
+  set(ZP_ARCH win32)
+  set(ZP_WINE_LOADER /usr/lib/wine/wine)
+endif()
+set(ZP_WINEARCH ${ZP_ARCH})
+option(ZP_WINE "Run this tree's programs and tests under Wine" ON)
 set(ZP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-env.sh.in ${CMAKE_BINARY_DIR}/wine-env.sh @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
-add_custom_command(OUTPUT ${ZP_WINEPREFIX}/.zp-ready
-                   COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/make-wineprefix.sh ${ZP_WINEPREFIX}
-                   COMMENT "Making the Wine prefix (once per build tree)")
-add_custom_target(wineprefix ALL DEPENDS ${ZP_WINEPREFIX}/.zp-ready)
+if(ZP_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+  add_custom_command(OUTPUT ${ZP_WINEPREFIX}/.zp-ready
+                     COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/make-wineprefix.sh ${CMAKE_BINARY_DIR}
+                     COMMENT "Making the ${ZP_ARCH} Wine prefix (once per build tree)")
+  add_custom_target(wineprefix ALL DEPENDS ${ZP_WINEPREFIX}/.zp-ready)
+else()
+  add_custom_target(wineprefix)
+endif()
 
 # --- The library -----------------------------------------------------------
 # Everything but DllMain, as objects: the DLL is made of them, and the
@@ -40,28 +57,59 @@ target_link_libraries(zp_core PUBLIC zp_text zp_dialog_portable)
 # nothing calls; the white-box tests run the same code the DLL ships.
 target_compile_options(zp_core PRIVATE -Os -ffunction-sections -fdata-sections)
 
+# .def files name the i686 stdcall symbols with their @N, which the link
+# drops (--kill-at). x86-64 has no decoration: its link reads a copy without
+# the @N, made here from the one file. Sets <out_var> to the file to link.
+function(zp_def_file source out_var)
+  if(ZP_ARCH STREQUAL win32)
+    set(${out_var} ${source} PARENT_SCOPE)
+    return()
+  endif()
+  get_filename_component(name ${source} NAME)
+  set(copy ${CMAKE_BINARY_DIR}/def/${name})
+  file(READ ${source} text)
+  string(REGEX REPLACE "([A-Za-z_]+)@[0-9]+" "\\1" text "${text}")
+  file(WRITE ${copy}.new "; x86-64: ${name} without the @N\n${text}")
+  configure_file(${copy}.new ${copy} COPYONLY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  set(${out_var} ${copy} PARENT_SCOPE)
+endfunction()
+zp_def_file(${PROJECT_SOURCE_DIR}/zephronpro.def ZP_DEF_FILE)
+
 # runtime.cpp replaces the toolchain's exception machinery (see there), so
 # it and DllMain are built without exceptions and without unwind tables.
-add_library(zephronpro SHARED screens/dll_main.cpp screens/runtime.cpp zephronpro.def)
+add_library(zephronpro SHARED screens/dll_main.cpp screens/runtime.cpp ${ZP_DEF_FILE})
 target_compile_options(zephronpro PRIVATE -Os -fno-exceptions -fno-asynchronous-unwind-tables
                        -fno-unwind-tables -ffunction-sections -fdata-sections)
 target_link_libraries(zephronpro PRIVATE zp_core gdi32 user32)
 set_target_properties(zephronpro PROPERTIES PREFIX "" OUTPUT_NAME zephronpro)
 target_link_options(zephronpro PRIVATE ${ZP_STATIC_RUNTIME} -Wl,--kill-at -Wl,--gc-sections -s)
 
+# The import library that the DLL's own link writes names the exports as
+# the DLL does, without their @N, so an i686 C or C++ caller, whose stdcall
+# declarations refer to first_window@0, could not link against it. dlltool,
+# from the .def file, keeps the @N in the link names (--kill-at) and imports
+# the plain names the DLL exports; it replaces the link's own, so the build
+# tree and the install hold the same, right one. x86-64 has no @N to keep.
+find_program(ZP_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
+if(ZP_ARCH STREQUAL win32)
+  set(zp_dlltool_kill_at --kill-at)
+endif()
+add_custom_command(TARGET zephronpro POST_BUILD
+                   COMMAND ${ZP_DLLTOOL} --def ${ZP_DEF_FILE} --dllname zephronpro.dll ${zp_dlltool_kill_at}
+                           --output-lib $<TARGET_LINKER_FILE:zephronpro>
+                   COMMENT "Import library for C and C++ callers")
+
 install(TARGETS zephronpro
         RUNTIME DESTINATION bin
         ARCHIVE DESTINATION lib)
 install(FILES include/zephronpro.h DESTINATION include)
-install(FILES zephronpro.def DESTINATION lib)
+install(FILES ${ZP_DEF_FILE} DESTINATION lib)
 
 add_subdirectory(samples/host)
-add_subdirectory(tests/wine)
-
-# Parts that live in folders of their own.
-foreach(part tests/e2e tests/abuse bench/wine)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/${part}/CMakeLists.txt)
+if(ZP_WINE)
+  foreach(part tests/wine tests/e2e tests/abuse bench/wine)
     add_subdirectory(${part})
-  endif()
-endforeach()
+  endforeach()
+endif()
 include(${PROJECT_SOURCE_DIR}/cmake/packaging.cmake OPTIONAL)

@@ -145,8 +145,8 @@ INT_PTR CALLBACK layer_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPA
 // A non-zero callback result is also the dialog's message result, unless the
 // callback already set one itself.
 INT_PTR handled(HWND dialog, LONG result) {
-  if (platform(GetWindowLongA, dialog, DWL_MSGRESULT) == 0)
-    platform(SetWindowLongA, dialog, DWL_MSGRESULT, result);
+  if (platform(GetWindowLongPtrA, dialog, DWLP_MSGRESULT) == 0)
+    platform(SetWindowLongPtrA, dialog, DWLP_MSGRESULT, static_cast<LONG_PTR>(result));
   return result;
 }
 
@@ -293,7 +293,7 @@ void dialog_layer_stop() {
   while (records) {
     window_record* next = records->next;
     if ((records->kind & record_kind_dialog) == record_kind_dialog)
-      platform(SetWindowLongA, records->window, DWL_DLGPROC, 0L);
+      platform(SetWindowLongPtrA, records->window, DWLP_DLGPROC, static_cast<LONG_PTR>(0));
     delete records;
     records = next;
   }
@@ -404,7 +404,7 @@ void show_modal(HWND dialog, dialog_callback callback, int32_t* result) {
   int show_command = 0;
   if (!attach_callback(dialog, callback, result, &show_command)) return;
 
-  HWND owner = reinterpret_cast<HWND>(static_cast<LONG_PTR>(platform(GetWindowLongA, dialog, GWL_HWNDPARENT)));
+  HWND owner = reinterpret_cast<HWND>(platform(GetWindowLongPtrA, dialog, GWLP_HWNDPARENT));
   if (owner) {
     platform(SendMessageA, owner, static_cast<UINT>(WM_CANCELMODE), static_cast<WPARAM>(0), static_cast<LPARAM>(0));
     platform(EnableWindow, owner, FALSE);
@@ -442,7 +442,7 @@ void end_dialog(HWND dialog, int32_t result) {
   }
   platform(SendMessageA, dialog, static_cast<UINT>(WM_CLOSE), static_cast<WPARAM>(0), static_cast<LPARAM>(0));
 
-  HWND owner = reinterpret_cast<HWND>(static_cast<LONG_PTR>(platform(GetWindowLongA, dialog, GWL_HWNDPARENT)));
+  HWND owner = reinterpret_cast<HWND>(platform(GetWindowLongPtrA, dialog, GWLP_HWNDPARENT));
   bool owner_was_disabled = false;
   if (owner) owner_was_disabled = platform(EnableWindow, owner, TRUE) != 0;
 

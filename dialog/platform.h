@@ -11,11 +11,11 @@
 // 64-bit precision, round to nearest, every exception masked.
 constexpr unsigned short fpu_control_word = 0x133F;
 
+// Only the control word: the status flags are the host's. With every
+// exception masked, loading the word cannot raise one that is pending.
 inline void restore_fpu_control_word() {
   unsigned short word = fpu_control_word;
-  // Clear pending flags first: fldcw would trap on one that the old word
-  // left unmasked.
-  __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(word));
+  __asm__ __volatile__("fldcw %0" : : "m"(word));
 }
 
 // platform(ShowWindow, window, SW_SHOW): calls the function, restores the

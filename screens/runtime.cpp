@@ -52,4 +52,6 @@ void operator delete[](void* p, std::size_t) noexcept { free(p); }
 // Cleanups (destructors of local strings) name these; only an unwinding
 // exception would ever run them, and none can start.
 extern "C" int __gxx_personality_v0(int, int, unsigned long long, void*, void*) { abort(); }
+// x86-64 cleanups name the SEH flavour of the personality routine.
+extern "C" int __gxx_personality_seh0(void*, void*, void*, void*) { abort(); }
 extern "C" void _Unwind_Resume(void*) { abort(); }

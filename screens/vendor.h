@@ -1,6 +1,7 @@
 // The vendor's details, shown on the selection dialogs and in the no-card
-// notice. They live here and nowhere else, and are short enough that the
-// dialogs' one-line labels hold them without wrapping.
+// notice: all made up (a town that does not exist, the reserved .example
+// domain, a 555-01xx number). They live here and nowhere else, and are short
+// enough that the dialogs' one-line labels hold them without wrapping.
 #pragma once
 
 namespace vendor {
@@ -8,7 +9,7 @@ namespace vendor {
 // Gives the year and the vendor's name; ends in a comma and one space
 // because the location line follows it directly.
 constexpr char notice_line[] = "Copyright 2026 Talmo Electronics, ";
-constexpr char location_line[] = "Westbury";
+constexpr char location_line[] = "Fictionville";
 constexpr char home_page[] = "talmo.example";
 constexpr char support_phone[] = "555-0147";
 constexpr char support_email[] = "help@talmo.example";

@@ -7,8 +7,12 @@ packages=(
   cmake g++ make
   clang libclang-rt-14-dev            # the number formatter's fuzz target
   googletest libgtest-dev libbenchmark-dev
-  g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386                    # 32-bit Wine runs the DLL and its tests
+  g++-mingw-w64-i686 binutils-mingw-w64-i686       # the 32-bit DLL, the product
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64   # the 64-bit DLL
+  wine wine32:i386                    # 32-bit Wine, where the kernel runs 32-bit programs
+  wine64                              # 64-bit Wine, on every machine
+  lld llvm                            # MSVC-style import libraries, and a host linked with them
+  libfmt-dev libdouble-conversion-dev # peers in the number formatter's benchmark
   xvfb xauth                          # a screen when there is none
   imagemagick                         # pictures of the screens
 )

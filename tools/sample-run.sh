@@ -23,7 +23,7 @@ build=$(cd "$1" && pwd)
 shift
 host="$build/bin/zephronpro-sample.exe"
 if [ ! -f "$host" ] || [ ! -x "$build/wine-run" ]; then
-  echo "sample-run: no sample host in $build (build the win32 tree first)" >&2
+  echo "sample-run: no sample host in $build (build that tree first: ./run.sh sample does)" >&2
   exit 2
 fi
 
@@ -34,7 +34,7 @@ winpath() {
   if [ "$(readlink "$build/wineprefix/dosdevices/z:" 2>/dev/null)" = / ]; then
     printf 'Z:%s' "$p" | tr / '\\'
   else
-    WINEPREFIX="$build/wineprefix" winepath -w "$p" 2>/dev/null
+    "$build/wine-run" winepath.exe -w "$p" 2>/dev/null
   fi
 }
 

@@ -330,6 +330,33 @@ TEST_F(DialogLayer, ModalResultIsWhatTheCallbacksEndStored) {
   EXPECT_FALSE(IsWindow(dialog));
 }
 
+TEST_F(DialogLayer, ModalLoopReturnsWhenASentMessageEndsTheDialogWhileItIdles) {
+  HWND dialog = plain_dialog();
+  const DWORD loop_thread = GetCurrentThreadId();
+  volatile LONG returned = 0;
+  bool loop_had_to_be_woken = false;
+  robot::session user([&] {
+    if (!robot::wait_for_dialog("layer test")) return robot::close_everything();
+    Sleep(50);  // the loop is idle: nothing is posted to it
+    // Sent, not posted: the dialog goes inside the loop's PeekMessage, which
+    // then finds nothing and leaves no message behind.
+    SendMessageA(dialog, WM_COMMAND, 100, 0);
+    const DWORD start = GetTickCount();
+    while (!returned && GetTickCount() - start < 3000) Sleep(5);
+    if (!returned) {  // a loop polling for ever: wake it so the test ends
+      loop_had_to_be_woken = true;
+      PostThreadMessageA(loop_thread, WM_NULL, 0, 0);
+    }
+  });
+  int32_t result = 0;
+  show_modal(dialog, ending_callback, &result);
+  InterlockedExchange(&returned, 1);
+  user.join();
+  EXPECT_FALSE(loop_had_to_be_woken) << "show_modal went on polling for a dialog that was gone";
+  EXPECT_EQ(7, result);
+  EXPECT_FALSE(IsWindow(dialog));
+}
+
 TEST_F(DialogLayer, ModalLoopServesOtherDialogsOfTheThread) {
   HWND status = plain_dialog();
   show_modeless(status, recording_callback);

@@ -38,10 +38,15 @@ pe_tables read_pe_tables(const std::vector<unsigned char>& file) {
   t.machine = r.u16(pe + 4);
   const uint16_t section_count = r.u16(pe + 6);
   const uint16_t optional_size = r.u16(pe + 20);
+  t.characteristics = r.u16(pe + 22);
   const size_t optional = pe + 24;
   t.optional_magic = r.u16(optional);
-  if (t.optional_magic != 0x10B) return t.error = "not PE32", t;
-  const size_t directories = optional + 96;
+  // PE32+ widens the image base and four sizes before the data directories.
+  const bool pe32_plus = t.optional_magic == 0x20B;
+  if (t.optional_magic != 0x10B && !pe32_plus) return t.error = "neither PE32 nor PE32+", t;
+  t.image_base = pe32_plus ? r.u32(optional + 24) | static_cast<uint64_t>(r.u32(optional + 28)) << 32
+                           : r.u32(optional + 28);
+  const size_t directories = optional + (pe32_plus ? 112 : 96);
   const uint32_t export_rva = r.u32(directories + 0);
   const uint32_t import_rva = r.u32(directories + 8);
 
@@ -66,10 +71,15 @@ pe_tables read_pe_tables(const std::vector<unsigned char>& file) {
     const uint32_t base = r.u32(e + 16);
     t.export_function_count = r.u32(e + 20);
     const uint32_t name_count = r.u32(e + 24);
+    const size_t functions = offset(r.u32(e + 28));
     const size_t names = offset(r.u32(e + 32));
     const size_t ordinals = offset(r.u32(e + 36));
-    for (uint32_t i = 0; i < name_count && r.ok; ++i)
-      t.exports_by_name[r.c_string(offset(r.u32(names + 4 * i)))] = base + r.u16(ordinals + 2 * i);
+    for (uint32_t i = 0; i < name_count && r.ok; ++i) {
+      const std::string name = r.c_string(offset(r.u32(names + 4 * i)));
+      const uint16_t index = r.u16(ordinals + 2 * i);
+      t.exports_by_name[name] = base + index;
+      t.export_rvas[name] = r.u32(functions + 4 * index);
+    }
   }
   if (import_rva) {
     for (size_t d = offset(import_rva); r.ok; d += 20) {

@@ -1,6 +1,6 @@
-// Reads the export and import tables of a PE32 file from its bytes, so a
-// test can check what the DLL file itself promises, not what a loader makes
-// of it.
+// Reads the export and import tables of a PE32 or PE32+ file from its bytes,
+// so a test can check what the DLL file itself promises, not what a loader
+// makes of it. Portable: the native tests read the DLLs with it too.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +11,13 @@
 struct pe_tables {
   bool valid = false;
   std::string error;
-  uint16_t machine = 0;       // 0x14C for i386
-  uint16_t optional_magic = 0;  // 0x10B for PE32
+  uint16_t machine = 0;       // 0x14C for i386, 0x8664 for x86-64
+  uint16_t characteristics = 0;  // 0x2000: a DLL
+  uint16_t optional_magic = 0;  // 0x10B for PE32, 0x20B for PE32+
+  uint64_t image_base = 0;
   std::string export_dll_name;
   std::map<std::string, uint32_t> exports_by_name;  // name -> ordinal
+  std::map<std::string, uint32_t> export_rvas;      // name -> code address
   uint32_t export_function_count = 0;
   std::vector<std::string> imported_dlls;
 };
