@@ -113,16 +113,6 @@ inline u128 mul128_top(u128 a, u128 b, int& shift) {
     return {(w3 << 1) | (w2 >> 63), (w2 << 1) | (w1 >> 63)};
 }
 
-// floor(v / 2^s) for negative v too, without relying on how >> treats signs.
-inline long long floor_shift(long long v, int s) {
-    if (v >= 0) return v >> s;
-    return -((-v + (1LL << s) - 1) >> s);
-}
-
-inline int floor_div(int a, int b) {  // b > 0
-    return a >= 0 ? a / b : -((-a + b - 1) / b);
-}
-
 constexpr u64 pow5_u64[28] = {
     1ULL, 5ULL, 25ULL, 125ULL, 625ULL, 3125ULL, 15625ULL, 78125ULL, 390625ULL,
     1953125ULL, 9765625ULL, 48828125ULL, 244140625ULL, 1220703125ULL,
@@ -207,12 +197,16 @@ constexpr u64 margin = u64{1} << 16;
 // Sets x to the integer part and frac to the fraction (units of 2^-64) of
 // m * 2^q * 10^e; false if the tables do not cover 10^e.
 bool fixed_point(u64 m, int q, int e, u64& x, u64& frac) {
-    const int c = floor_div(e - near_low, far_step);
+    // e = far_step * c + near_step * a + b with 0 <= b < near_step and a in
+    // the near table; the bias keeps the divisions on nonnegative numbers.
+    constexpr int bias = -near_low - far_step * far_first;
+    if (e + bias < 0) return false;
+    const int c = (e + bias) / far_step + far_first;
     const int r = e - far_step * c;  // in near_low .. near_low + far_step - 1
-    const int a = floor_div(r, near_step);
+    const int a = (r - near_low) / near_step + near_first;
     const int b = r - near_step * a;
     const int far_index = c - far_first;
-    if (far_index < 0 || far_index >= far_count) return false;
+    if (far_index >= far_count) return false;
     const Pow10Entry& near_entry = near_pow10[a - near_first];
     u128 power{near_entry.hi, near_entry.lo};
     int exp2 = near_entry.exp2;
@@ -287,6 +281,32 @@ bool exact_small(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
     const u64 rem = n - x * divisor;
     rest_zero = rem == 0;
     half = rem == divisor - rem ? 0 : (rem > divisor - rem ? 1 : -1);
+    return true;
+}
+
+// Sign (-1, 0, +1) of m * 2^e2 * 10^j - b, exactly, for |j| <= 27 (the
+// power of five fits 64 bits and both sides 128); false for other j.
+u128 shl128(u128 a, int s) {  // s < 128, no bits lost
+    if (s == 0) return a;
+    if (s < 64) return {(a.hi << s) | (a.lo >> (64 - s)), a.lo << s};
+    return {a.lo << (s - 64), 0};
+}
+
+int compare_shifted(u128 a, int s, u128 b) {  // sign of a * 2^s - b; a != 0, s >= 0
+    const int bits = a.hi ? 128 - leading_zeros(a.hi) : 64 - leading_zeros(a.lo);
+    if (s >= 128 || bits + s > 128) return 1;
+    a = shl128(a, s);
+    if (a.hi != b.hi) return a.hi < b.hi ? -1 : 1;
+    return a.lo < b.lo ? -1 : (a.lo > b.lo ? 1 : 0);
+}
+
+bool compare_exact(u64 m, int e2, int j, u64 b, int& sign) {  // m != 0, b != 0
+    if (j > pow5_step || j < -pow5_step) return false;
+    // 10^j = 5^j * 2^j: the power of five goes to whichever side keeps it whole.
+    const u128 left = j >= 0 ? mul64(m, pow5_u64[j]) : u128{0, m};
+    const u128 right = j >= 0 ? u128{0, b} : mul64(b, pow5_u64[-j]);
+    e2 += j;
+    sign = e2 >= 0 ? compare_shifted(left, e2, right) : -compare_shifted(right, -e2, left);
     return true;
 }
 
@@ -444,12 +464,22 @@ inline void write_pair(u32 v, char* out) {  // v < 100
     std::memcpy(out, digit_pairs + 2 * v, 2);
 }
 
-inline void write_8(u32 v, char* out) {  // v < 10^8: exactly 8 digits
-    const u32 high = v / 10000, low = v - high * 10000;
-    write_pair(high / 100, out);
-    write_pair(high % 100, out + 2);
-    write_pair(low / 100, out + 4);
-    write_pair(low % 100, out + 6);
+// v < 10^8: exactly 8 digits, two per product. v / 10^6 in 16.48 fixed
+// point gives the first two; each product of the fraction by 100 brings
+// the next two above the point. The constant is ceil(2^48 / 10^6) + 1; its
+// excess stays below one unit of the last pair for every v < 10^8 (checked
+// for all of them by the tests).
+inline void write_8(u32 v, char* out) {
+    constexpr u64 inverse = 281474978;
+    constexpr u64 fraction = (u64{1} << 48) - 1;
+    u64 prod = v * inverse;
+    write_pair(static_cast<u32>(prod >> 48), out);
+    prod = (prod & fraction) * 100;
+    write_pair(static_cast<u32>(prod >> 48), out + 2);
+    prod = (prod & fraction) * 100;
+    write_pair(static_cast<u32>(prod >> 48), out + 4);
+    prod = (prod & fraction) * 100;
+    write_pair(static_cast<u32>(prod >> 48), out + 6);
 }
 
 void write_digits(u64 v, char* out) {  // v < 10^18: exactly 18 digits
@@ -459,6 +489,50 @@ void write_digits(u64 v, char* out) {  // v < 10^18: exactly 18 digits
     write_pair(static_cast<u32>(top), out);
     write_8(middle, out + 2);
     write_8(static_cast<u32>(rest - u64{middle} * 100000000u), out + 10);
+}
+
+// floor(x / 10^t) for x < 2^60 and t in 1..17 by one product: with
+// l = ceil(log2 10^t) and m = ceil(2^(60 + l) / 10^t), m * 10^t exceeds
+// 2^(60 + l) by less than 2^l, which makes floor(m * x / 2^(60 + l)) exact
+// for every x below 2^60 (Granlund and Montgomery, theorem 4.2). The table
+// holds m and l - 4, the shift left after taking the high 64 bits.
+struct reciprocal {
+    u64 m;
+    int shift;
+};
+constexpr reciprocal pow10_reciprocal[18] = {
+    {0, 0},  // t = 0: not used
+    {0x199999999999999AULL, 0},  {0x147AE147AE147AE2ULL, 3},  {0x10624DD2F1A9FBE8ULL, 6},
+    {0x1A36E2EB1C432CA6ULL, 10}, {0x14F8B588E368F085ULL, 13}, {0x10C6F7A0B5ED8D37ULL, 16},
+    {0x1AD7F29ABCAF4858ULL, 20}, {0x15798EE2308C39E0ULL, 23}, {0x112E0BE826D694B3ULL, 26},
+    {0x1B7CDFD9D7BDBAB8ULL, 30}, {0x15FD7FE179649560ULL, 33}, {0x119799812DEA111AULL, 36},
+    {0x1C25C268497681C3ULL, 40}, {0x16849B86A12B9B02ULL, 43}, {0x1203AF9EE756159CULL, 46},
+    {0x1CD2B297D889BC2CULL, 50}, {0x170EF54646D4968AULL, 53},
+};
+
+inline u64 div_pow10(u64 x, int t) {
+    return mul64(x, pow10_reciprocal[t].m).hi >> pow10_reciprocal[t].shift;
+}
+
+// Digits in dig[0..24) up to the last one that is not '0' (dig[0] is not).
+inline int significant_length(const char* dig) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Eight digits at a time; the highest byte that differs from '0' is the
+    // last significant digit.
+    constexpr u64 zeros = 0x3030303030303030ULL;
+    for (int i = 16; i > 0; i -= 8) {
+        u64 w;
+        std::memcpy(&w, dig + i, 8);
+        if (w != zeros) return i + (63 - leading_zeros(w ^ zeros)) / 8 + 1;
+    }
+    u64 w;
+    std::memcpy(&w, dig, 8);
+    return (63 - leading_zeros(w ^ zeros)) / 8 + 1;
+#else
+    int d = 24;
+    while (dig[d - 1] == '0') --d;
+    return d;
+#endif
 }
 
 enum class kind { zero, finite, infinity, invalid };
@@ -476,63 +550,205 @@ kind classify(Raw80 r) {
     return kind::finite;
 }
 
-// The 18-digit conversion of a finite normal value.
-Path decimal18_finite(Raw80 raw, char digits[18], int& exponent, bool allow_fast) {
+// The magnitude of a finite normal value rounded to 18 digits: x in
+// [10^17, 10^18) holds d1..d18, p is P.
+Path decimal18_value(Raw80 raw, u64& x, int& p, bool allow_fast) {
     const u64 m = raw.significand;
     const int q = (raw.sign_exponent & 0x7FFF) - 16383 - 63;  // value = m * 2^q
 
-    // m * 2^q lies in [2^(q+63), 2^(q+64)), so P is p0 or p0 + 1;
-    // 646456993 / 2^31 is log10(2) closely enough for every exponent here.
-    const int p0 = static_cast<int>(floor_shift((q + 63) * 646456993LL, 31)) + 1;
+    // m * 2^q lies in [2^(q+63), 2^(q+64)), so P is p0 or p0 + 1.
+    // 646456993 / 2^31 is log10(2) closely enough for every exponent here;
+    // adding 2^20 * 2^31 keeps the product positive for a plain shift.
+    constexpr long long log10_2 = 646456993LL, bias = 1LL << 20;
+    const int p0 = static_cast<int>(((q + 63) * log10_2 + (bias << 31)) >> 31) - static_cast<int>(bias) + 1;
     const int k = p0 - max_digits;  // X = value / 10^k lies in [10^17, 10^19)
 
-    u64 x = 0;
-    bool up = false;
-    bool decided = false;
-    Path path = Path::fast;
-    if (allow_fast) {
-        u64 frac = 0;
-        if (fixed_point(m, q, -k, x, frac)) {
-            constexpr u64 one_half = u64{1} << 63;
-            if (x < ten18) {
-                decided = x >= ten17 - 1 && (frac < one_half - margin || frac > one_half + margin);
-                up = frac > one_half;
-            } else {
-                const u64 r = x % 10;
-                decided = x < 10 * ten18 && !(r == 4 && frac > ~u64{0} - margin) && !(r == 5 && frac < margin);
-                up = r >= 5;
+    const int j = -k;
+    u64 whole = 0, frac = 0;
+    if (allow_fast && j >= 0 && j <= pow5_step) {
+        // From about 1E-10 to 1E18, X = m * 5^j * 2^(q + j) is one exact
+        // 128-bit product shifted right by s (4 to 70 here): no table, no
+        // error, and ties are seen as ties.
+        const u128 a = mul64(m, pow5_u64[j]);
+        const int s = -(q + j);
+        bool sticky = false;  // fraction bits below the 64 kept in frac
+        bool fits = true;
+        if (s > 0 && s < 64) {
+            fits = (a.hi >> s) == 0;
+            whole = (a.hi << (64 - s)) | (a.lo >> s);
+            frac = a.lo << (64 - s);
+        } else if (s == 64) {
+            whole = a.hi;
+            frac = a.lo;
+        } else if (s > 64 && s < 128) {
+            whole = a.hi >> (s - 64);
+            frac = (a.hi << (128 - s)) | (a.lo >> (s - 64));
+            sticky = (a.lo << (128 - s)) != 0;
+        } else {
+            fits = false;
+        }
+        if (fits && whole >= ten17 && whole < 10 * ten18) {
+            const bool wide = whole >= ten18;
+            const u64 kept = wide ? whole / 10 : whole;
+            const u64 last = wide ? whole - 10 * kept : 0;
+            const u64 dropped = (last << 60) | (frac >> 4);  // digit 19 and fraction, or fraction
+            const bool below_dropped = (frac & 15) != 0 || sticky;  // anything under the 60 bits of dropped
+            const u64 half = wide ? u64{5} << 60 : u64{1} << 59;
+            const bool up = dropped > half || (dropped == half && (below_dropped || (kept & 1)));
+            x = kept + (up ? 1 : 0);
+            p = p0 + (wide ? 1 : 0);
+            if (x == ten18) {
+                x = ten17;
+                ++p;
             }
+            return Path::fast;
         }
     }
-    if (!decided) {
-        int half = 0;
-        bool rest_zero = false;
-        if (exact_small(m, q, k, x, half, rest_zero)) {
+    if (allow_fast && fixed_point(m, q, -k, whole, frac) && whole >= ten17 - 1 && whole < 10 * ten18) {
+        // X has 18 or 19 digits before the point; round it to 18. With 19
+        // (wide) the part dropped is the last digit and the fraction, else
+        // the fraction alone. Both are compared with one half in units of
+        // 2^-60 (the digit in the top 4 bits), without a branch.
+        const bool wide = whole >= ten18;
+        const u64 tenth = whole / 10;
+        const u64 kept = wide ? tenth : whole;
+        const u64 last = wide ? whole - 10 * tenth : 0;
+        const u64 dropped = (last << 60) | (frac >> 4);
+        const u64 half = wide ? u64{5} << 60 : u64{1} << 59;
+        constexpr u64 margin60 = margin >> 4;
+        int above = dropped > half ? 1 : -1;
+        bool decided = dropped - (half - margin60) > 2 * margin60;
+        Path path = Path::fast;
+        if (!decided) {
+            // Too close to call from the product, but kept is right: compare
+            // X with the halfway point exactly. Every exact tie comes here.
+            decided = compare_exact(m, q + (wide ? 0 : 1), -k, wide ? 10 * kept + 5 : 2 * kept + 1, above);
             path = Path::exact_small;
-        } else {
-            path = Path::exact;
-            exact_quotient(m, q, k, x, half, rest_zero);
         }
-        if (x < ten18) {
-            up = half > 0 || (half == 0 && (x & 1));
-        } else {
-            const u64 r = x % 10;
-            up = r > 5 || (r == 5 && (!rest_zero || ((x / 10) & 1)));
+        if (decided) {
+            x = kept + (above > 0 || (above == 0 && (kept & 1)) ? 1 : 0);
+            p = p0 + (wide ? 1 : 0);
+            if (x == ten18) {  // 999...9 rounded up: one more digit before the point
+                x = ten17;
+                ++p;
+            }
+            return path;
         }
     }
-    int p = p0;
-    if (x >= ten18) {
-        x /= 10;
+
+    Path path = Path::exact_small;
+    int half = 0;
+    bool rest_zero = false;
+    if (!exact_small(m, q, k, whole, half, rest_zero)) {
+        path = Path::exact;
+        exact_quotient(m, q, k, whole, half, rest_zero);
+    }
+    bool up = false;
+    p = p0;
+    if (whole < ten18) {
+        up = half > 0 || (half == 0 && (whole & 1));
+    } else {
+        const u64 r = whole % 10;
+        up = r > 5 || (r == 5 && (!rest_zero || ((whole / 10) & 1)));
+        whole /= 10;
         ++p;
     }
-    if (up) ++x;
-    if (x == ten18) {  // 999...9 rounded up: one more digit before the point
+    x = whole + (up ? 1 : 0);
+    if (x == ten18) {
         x = ten17;
         ++p;
     }
-    write_digits(x, digits);
-    exponent = p;
     return path;
+}
+
+// Writes the text into t, which must hold compose_size bytes: the copies
+// below have fixed sizes and may write past the end of the text. Returns
+// the length. The furthest write is 17 digits after a point that follows
+// 17 digits after the sign: 1 + 17 + 1 + 18 = 37 bytes.
+constexpr int compose_size = 40;
+
+int compose(char* t, Raw80 raw, int n) {
+    if (n < 1 || n > max_digits) n = max_digits;
+    const kind what = classify(raw);
+    if (what == kind::zero || what == kind::invalid) {
+        t[0] = ' ';
+        t[1] = '0';
+        return 2;
+    }
+    t[0] = (raw.sign_exponent & 0x8000) ? '-' : ' ';
+
+    u64 x = 0;
+    int p = 0;
+    if (what == kind::infinity) {
+        // Written as n nines with P = 999: always the exponent form.
+        x = (pow10_u64[n] - 1) * pow10_u64[max_digits - n];
+        p = 999;
+    } else {
+        decimal18_value(raw, x, p, true);
+        // Second rounding looks at digit n+1 only; this double rounding is
+        // intended and matches the digits the screens have always shown.
+        if (n < max_digits) {
+            const int drop = max_digits - n;
+            const u64 kept = div_pow10(x, drop);
+            const u64 rest = x - kept * pow10_u64[drop];  // digit n+1 and those after it
+            const u64 unit = pow10_u64[drop - 1];  // one unit of digit n+1
+            const u64 up = static_cast<u64>(rest >= 6 * unit) | (static_cast<u64>(rest >= 5 * unit) & kept & 1);
+            u64 rounded = kept + up;
+            if (rounded == pow10_u64[n]) {  // all nines carried: 1 and n-1 zeros
+                rounded = pow10_u64[n - 1];
+                ++p;
+            }
+            x = rounded * pow10_u64[drop];
+        }
+    }
+    // 18 digits, then '0's: the copies below read up to dig[35].
+    char dig[40];
+    write_digits(x, dig);
+    std::memset(dig + max_digits, '0', sizeof dig - max_digits);
+    const int d = significant_length(dig);
+
+    char* o = t + 1;
+    const bool whole = p >= d;
+    const bool plain = whole ? p <= n : d - p <= n;
+    if (!plain) {
+        o[0] = dig[0];
+        o[1] = '.';
+        std::memcpy(o + 2, dig + 1, max_digits - 1);
+        o += d > 1 ? d + 1 : 1;  // no point for one digit
+        *o++ = 'E';
+        int e = p - 1;
+        *o++ = e >= 0 ? '+' : '-';
+        if (e < 0) e = -e;  // at most 4950
+        const u32 ue = static_cast<u32>(e);
+        if (ue >= 1000) {
+            write_pair(ue / 100, o);
+            write_pair(ue % 100, o + 2);
+            o += 4;
+        } else if (ue >= 100) {
+            *o++ = static_cast<char>('0' + ue / 100);
+            write_pair(ue % 100, o);
+            o += 2;
+        } else if (ue >= 10) {
+            write_pair(ue, o);
+            o += 2;
+        } else {
+            *o++ = static_cast<char>('0' + ue);
+        }
+    } else if (whole) {  // the digits and zeros up to the point (p <= n <= 18)
+        std::memcpy(o, dig, max_digits);
+        o += p;
+    } else if (p <= 0) {  // point, -p zeros, d digits (-p < n)
+        o[0] = '.';
+        std::memset(o + 1, '0', max_digits);
+        std::memcpy(o + 1 - p, dig, max_digits);
+        o += 1 - p + d;
+    } else {  // p digits, point, d - p digits (0 < p < d <= 18)
+        std::memcpy(o, dig, max_digits);
+        o[p] = '.';
+        std::memcpy(o + p + 1, dig + p, max_digits);
+        o += d + 1;
+    }
+    return static_cast<int>(o - t);
 }
 
 }  // namespace
@@ -580,101 +796,26 @@ const Pow10Entry* pow10_far_table(std::size_t& count) {
     return far_pow10;
 }
 
+void eight_digits(std::uint32_t v, char out[8]) { write_8(v, out); }
+
 Path decimal18(Raw80 raw, char digits[18], int& exponent, bool allow_fast) {
     if (classify(raw) != kind::finite) return Path::special;
-    return decimal18_finite(raw, digits, exponent, allow_fast);
+    u64 x = 0;
+    const Path path = decimal18_value(raw, x, exponent, allow_fast);
+    write_digits(x, digits);
+    return path;
 }
 
 int number_text_raw_to(char* out, Raw80 raw, int n) {
-    if (n < 1 || n > max_digits) n = max_digits;
-    const kind what = classify(raw);
-    if (what == kind::zero || what == kind::invalid) {
-        out[0] = ' ';
-        out[1] = '0';
-        return 2;
-    }
-    char* o = out;
-    *o++ = (raw.sign_exponent & 0x8000) ? '-' : ' ';
-
-    char dig[max_digits];
-    int p = 0;
-    if (what == kind::infinity) {
-        // Written as n nines with P = 999: always the exponent form.
-        std::memset(dig, '9', sizeof dig);
-        p = 999;
-    } else {
-        decimal18_finite(raw, dig, p, true);
-        // Second rounding looks at digit n+1 only; this double rounding is
-        // intended and matches the digits the screens have always shown.
-        // '0' is even, so a digit character's parity is the digit's.
-        if (n < max_digits) {
-            const char next = dig[n];
-            if (next > '5' || (next == '5' && (dig[n - 1] & 1))) {
-                int i = n - 1;
-                while (i >= 0 && dig[i] == '9') dig[i--] = '0';
-                if (i >= 0) {
-                    ++dig[i];
-                } else {
-                    dig[0] = '1';
-                    ++p;
-                }
-            }
-        }
-    }
-    int d = n;
-    while (d > 1 && dig[d - 1] == '0') --d;
-
-    const bool whole = p >= d;
-    const bool plain = whole ? p <= n : d - p <= n;
-    if (!plain) {
-        *o++ = dig[0];
-        if (d > 1) {
-            *o++ = '.';
-            std::memcpy(o, dig + 1, static_cast<std::size_t>(d - 1));
-            o += d - 1;
-        }
-        *o++ = 'E';
-        int e = p - 1;
-        *o++ = e >= 0 ? '+' : '-';
-        if (e < 0) e = -e;  // at most 4950
-        const u32 ue = static_cast<u32>(e);
-        if (ue >= 1000) {
-            write_pair(ue / 100, o);
-            write_pair(ue % 100, o + 2);
-            o += 4;
-        } else if (ue >= 100) {
-            *o++ = static_cast<char>('0' + ue / 100);
-            write_pair(ue % 100, o);
-            o += 2;
-        } else if (ue >= 10) {
-            write_pair(ue, o);
-            o += 2;
-        } else {
-            *o++ = static_cast<char>('0' + ue);
-        }
-    } else if (whole) {
-        std::memcpy(o, dig, static_cast<std::size_t>(d));
-        std::memset(o + d, '0', static_cast<std::size_t>(p - d));
-        o += p;
-    } else if (p <= 0) {
-        *o++ = '.';
-        std::memset(o, '0', static_cast<std::size_t>(-p));
-        o += -p;
-        std::memcpy(o, dig, static_cast<std::size_t>(d));
-        o += d;
-    } else {
-        std::memcpy(o, dig, static_cast<std::size_t>(p));
-        o += p;
-        *o++ = '.';
-        std::memcpy(o, dig + p, static_cast<std::size_t>(d - p));
-        o += d - p;
-    }
-    return static_cast<int>(o - out);
+    char t[compose_size];
+    const int length = compose(t, raw, n);
+    std::memcpy(out, t, number_text_max);
+    return length;
 }
 
 std::string number_text_raw(Raw80 raw, int n) {
-    char out[number_text_max];
-    return std::string(out, static_cast<std::size_t>(number_text_raw_to(out, raw, n)));
+    char t[compose_size];
+    return std::string(t, static_cast<std::size_t>(compose(t, raw, n)));
 }
 
 }  // namespace detail

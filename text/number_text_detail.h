@@ -28,6 +28,9 @@ int number_text_raw_to(char* out, Raw80 raw, int digits);
 // builds for i686 and in those with ZP_TEXT_NO_INT128 defined).
 bool native_128();
 
+// v < 10^8 as exactly eight digits, the way the 18 digits are written.
+void eight_digits(std::uint32_t v, char out[8]);
+
 enum class Path {
     special,  // zero, subnormal, infinity, NaN or invalid encoding: no digits
     fast,     // fixed-point product with a table power of ten
