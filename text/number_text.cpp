@@ -331,25 +331,75 @@ void big_set(big& a, u64 v) {
     a.size = v ? 1 : 0;
 }
 
+// lo of a * b + c + d, its high word in hi; never overflows 128 bits.
+inline u64 mul_add(u64 a, u64 b, u64 c, u64 d, u64& hi) {
+#ifdef ZP_TEXT_NATIVE_128
+    const native_u128 t = static_cast<native_u128>(a) * b + c + d;
+    hi = static_cast<u64>(t >> 64);
+    return static_cast<u64>(t);
+#else
+    const u128 p = mul64(a, b);
+    u64 lo = p.lo + c;
+    u64 h = p.hi + (lo < c ? 1 : 0);
+    lo += d;
+    hi = h + (lo < d ? 1 : 0);
+    return lo;
+#endif
+}
+
 // out = a * f; out may be a.
 void big_mul_small(const big& a, u64 f, big& out) {
     u64 carry = 0;
-    for (int i = 0; i < a.size; ++i) {
-        const u128 p = mul64(a.limb[i], f);
-        const u64 lo = p.lo + carry;
-        carry = p.hi + (lo < carry ? 1 : 0);
-        out.limb[i] = lo;
-    }
+    for (int i = 0; i < a.size; ++i) out.limb[i] = mul_add(a.limb[i], f, carry, 0, carry);
     out.size = a.size;
     if (carry) out.limb[out.size++] = carry;
     while (out.size > 0 && out.limb[out.size - 1] == 0) --out.size;
 }
 
-// 27 powers of five per pass: the passes over the growing number are most
-// of the exact path's time.
-void big_mul_pow5(big& a, int e) {
-    for (; e >= pow5_step; e -= pow5_step) big_mul_small(a, pow5_u64[pow5_step], a);
-    if (e > 0) big_mul_small(a, pow5_u64[e], a);
+// out = a * a (out is not a): each cross product once, doubled, then the
+// squares of the limbs on the diagonal.
+void big_square(const big& a, big& out) {
+    const int n = a.size;
+    for (int i = 0; i < 2 * n; ++i) out.limb[i] = 0;
+    for (int i = 0; i < n; ++i) {
+        u64 carry = 0;
+        for (int j = i + 1; j < n; ++j) out.limb[i + j] = mul_add(a.limb[i], a.limb[j], out.limb[i + j], carry, carry);
+        out.limb[i + n] = carry;  // no earlier row reached this limb
+    }
+    u64 spill = 0;
+    for (int i = 0; i < 2 * n; ++i) {
+        const u64 v = out.limb[i];
+        out.limb[i] = (v << 1) | spill;
+        spill = v >> 63;
+    }
+    u64 carry = 0;
+    for (int i = 0; i < n; ++i) {
+        const u128 sq = mul64(a.limb[i], a.limb[i]);
+        u64 high = 0;
+        out.limb[2 * i] = mul_add(1, sq.lo, out.limb[2 * i], carry, high);
+        out.limb[2 * i + 1] = mul_add(1, sq.hi, out.limb[2 * i + 1], high, carry);
+    }
+    out.size = 2 * n;
+    while (out.size > 0 && out.limb[out.size - 1] == 0) --out.size;
+}
+
+// a = m * 5^e by squaring from the top bits of e: about n^2 / 2 limb
+// products for an n-limb result instead of the n^2 * 64 / 27 / 2 of
+// multiplying by 5^27 again and again (3 times fewer at 5^4949).
+void big_set_pow5_times(big& a, u64 m, int e) {
+    int top = 0;  // e >> top is the leading part of e, at most 27
+    while ((e >> top) > pow5_step) ++top;
+    big_set(a, pow5_u64[e >> top]);
+    big t;
+    for (int bit = top - 1; bit >= 0; --bit) {
+        big_square(a, t);
+        if ((e >> bit) & 1) {
+            big_mul_small(t, 5, a);
+        } else {
+            a = t;
+        }
+    }
+    big_mul_small(a, m, a);
 }
 
 void big_shl(big& a, int bits) {
@@ -423,10 +473,9 @@ u64 div128by64(u64 hi, u64 lo, u64 d) {
 // one half (-1, 0, +1), with big integers: X = N / D.
 void exact_quotient(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
     big n, d, t;
-    big_set(n, m);
-    big_set(d, 1);
     const int a2 = q - k, a5 = -k;
-    if (a5 > 0) big_mul_pow5(n, a5); else big_mul_pow5(d, -a5);
+    big_set_pow5_times(n, m, a5 > 0 ? a5 : 0);
+    big_set_pow5_times(d, 1, a5 < 0 ? -a5 : 0);
     if (a2 > 0) big_shl(n, a2); else big_shl(d, -a2);
 
     // The quotient is below 10^19 < 2^64. An estimate from the top 64 bits
