@@ -12,4 +12,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/${zp_triplet})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Packages also outside the target root, so that a consumer finds an
+# installed zephronpro through CMAKE_PREFIX_PATH alone.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)

@@ -1,7 +1,14 @@
 # Installing and packing: `cmake --install` puts the DLL, the sample host,
-# the header, the import library, the .def file and USAGE.txt in place, and
+# the header, the import libraries, the .def file, the CMake package files
+# (lib/cmake/zephronpro) and USAGE.txt in place, and
 # `cpack -G ZIP` in a cross build tree packs the same under one folder, one
 # ZIP per architecture (…-win32.zip, …-win64.zip).
+
+math(EXPR ZP_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
+foreach(file zephronproConfig zephronproConfigVersion)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/package/${file}.cmake.in ${CMAKE_BINARY_DIR}/package/${file}.cmake @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/package/${file}.cmake DESTINATION lib/cmake/zephronpro)
+endforeach()
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME zephronpro)

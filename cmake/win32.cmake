@@ -91,20 +91,29 @@ target_link_options(zephronpro PRIVATE ${ZP_STATIC_RUNTIME} -Wl,--kill-at -Wl,--
 # from the .def file, keeps the @N in the link names (--kill-at) and imports
 # the plain names the DLL exports; it replaces the link's own, so the build
 # tree and the install hold the same, right one. x86-64 has no @N to keep.
+# zephronpro.lib is the same for MSVC's linker (and lld-link), made from the
+# same .def file by LLVM's dlltool.
 find_program(ZP_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
+find_program(ZP_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
 if(ZP_ARCH STREQUAL win32)
   set(zp_dlltool_kill_at --kill-at)
+  set(zp_llvm_machine i386)
+else()
+  set(zp_llvm_machine i386:x86-64)
 endif()
+set(ZP_MSVC_IMPORT_LIBRARY ${CMAKE_BINARY_DIR}/zephronpro.lib)
 add_custom_command(TARGET zephronpro POST_BUILD
                    COMMAND ${ZP_DLLTOOL} --def ${ZP_DEF_FILE} --dllname zephronpro.dll ${zp_dlltool_kill_at}
                            --output-lib $<TARGET_LINKER_FILE:zephronpro>
-                   COMMENT "Import library for C and C++ callers")
+                   COMMAND ${ZP_LLVM_DLLTOOL} -m ${zp_llvm_machine} -d ${ZP_DEF_FILE} -D zephronpro.dll
+                           ${zp_dlltool_kill_at} -l ${ZP_MSVC_IMPORT_LIBRARY}
+                   COMMENT "Import libraries for MinGW and MSVC callers")
 
 install(TARGETS zephronpro
         RUNTIME DESTINATION bin
         ARCHIVE DESTINATION lib)
 install(FILES include/zephronpro.h DESTINATION include)
-install(FILES ${ZP_DEF_FILE} DESTINATION lib)
+install(FILES ${ZP_DEF_FILE} ${ZP_MSVC_IMPORT_LIBRARY} DESTINATION lib)
 
 add_subdirectory(samples/host)
 if(ZP_WINE)

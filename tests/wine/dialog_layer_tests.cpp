@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dialog/dialog.h"
+#include "dialog/platform.h"
 #include "dialog/portable/styles.h"
 #include "message_log.h"
 #include "robot.h"
@@ -382,6 +383,25 @@ TEST_F(DialogLayer, EndingAWindowTheLayerDidNotMakeLeavesItAlone) {
   end_dialog(foreign, 0);
   EXPECT_TRUE(IsWindow(foreign));
   DestroyWindow(foreign);
+}
+
+// ---- the platform-call gate -------------------------------------------------
+
+TEST(PlatformGate, PutsTheControlWordBackAndLeavesTheHostsStatusFlags) {
+  unsigned short host_word = 0x027F, control = 0, status = 0;
+  __asm__ __volatile__("fldcw %0" : : "m"(host_word));
+  // A masked division by zero leaves the sticky zero-divide flag (bit 2 of
+  // the status word) for the host to read later. (Under Wine, a call that
+  // makes a window may clear it; a call that does not, like this one, must
+  // leave it.)
+  volatile long double zero = 0;
+  volatile long double quotient = 1 / zero;
+  (void)quotient;
+  platform(GetTickCount);
+  __asm__ __volatile__("fnstcw %0" : "=m"(control));
+  __asm__ __volatile__("fnstsw %0" : "=m"(status));
+  EXPECT_EQ(0x133F, control & ~0x40) << "bit 6 is reserved and reads as 1";
+  EXPECT_TRUE(status & 0x4) << "the host's zero-divide flag was cleared";
 }
 
 // ---- pump_events ------------------------------------------------------------
