@@ -517,7 +517,7 @@ inline void write_pair(u32 v, char* out) {  // v < 100
 // point gives the first two; each product of the fraction by 100 brings
 // the next two above the point. The constant is ceil(2^48 / 10^6) + 1; its
 // excess stays below one unit of the last pair for every v < 10^8 (checked
-// for all of them by the tests).
+// for all of them once; the tests check a spread).
 inline void write_8(u32 v, char* out) {
     constexpr u64 inverse = 281474978;
     constexpr u64 fraction = (u64{1} << 48) - 1;
