@@ -8,13 +8,16 @@
 // the target has one (x86-64) and 32-bit halves elsewhere (i686); defining
 // ZP_TEXT_NO_INT128 forces the halves, so native tests can run that path.
 //
-// Three ways to the 18 digits, cheapest first:
-//   fast        one or two 128-bit table powers of ten times an exact small
-//               power of five, times the significand; declines when the
-//               rounding decision is too close to call.
-//   exact_small values that are a 64-bit integer times a power of ten
-//               (small integers, short binary fractions): exact in 64 bits.
-//   exact       big-integer division; only near-ties reach it.
+// The 18 digits come the cheapest way that is exact:
+//   fast         from about 1E-10 to 1E18, X = value / 10^K is one 64x64-bit
+//                product m * 5^-K, exact; elsewhere one or two 128-bit table
+//                powers of ten times an exact small power of five, times
+//                the significand, declining when the rounding decision is
+//                too close to call for the product's error.
+//   exact_small  what the table product declines for |K| <= 27 (every exact
+//                tie) is decided exactly in 128 bits; 64-bit integers times
+//                a power of ten are also exact in 64 bits.
+//   exact        big-integer division: the rest (near-ties far from 1).
 #include "text/text.h"
 #include "text/number_text_detail.h"
 
@@ -284,8 +287,6 @@ bool exact_small(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
     return true;
 }
 
-// Sign (-1, 0, +1) of m * 2^e2 * 10^j - b, exactly, for |j| <= 27 (the
-// power of five fits 64 bits and both sides 128); false for other j.
 u128 shl128(u128 a, int s) {  // s < 128, no bits lost
     if (s == 0) return a;
     if (s < 64) return {(a.hi << s) | (a.lo >> (64 - s)), a.lo << s};
@@ -300,6 +301,8 @@ int compare_shifted(u128 a, int s, u128 b) {  // sign of a * 2^s - b; a != 0, s 
     return a.lo < b.lo ? -1 : (a.lo > b.lo ? 1 : 0);
 }
 
+// Sign (-1, 0, +1) of m * 2^e2 * 10^j - b, exactly, for |j| <= 27 (the
+// power of five fits 64 bits and both sides 128); false for other j.
 bool compare_exact(u64 m, int e2, int j, u64 b, int& sign) {  // m != 0, b != 0
     if (j > pow5_step || j < -pow5_step) return false;
     // 10^j = 5^j * 2^j: the power of five goes to whichever side keeps it whole.

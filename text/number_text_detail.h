@@ -33,8 +33,8 @@ void eight_digits(std::uint32_t v, char out[8]);
 
 enum class Path {
     special,  // zero, subnormal, infinity, NaN or invalid encoding: no digits
-    fast,     // fixed-point product with a table power of ten
-    exact_small,  // exact in 64-bit integers: few significant digits
+    fast,     // one exact product near 1, else a product with table powers of ten
+    exact_small,  // exact in 64- or 128-bit integers: ties and near-ties with |K| <= 27
     exact,    // big-integer division
 };
 

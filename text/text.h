@@ -22,8 +22,9 @@ namespace text {
 // The result is at most 26 bytes (number_text_max).
 std::string number_text(long double value, int digits);
 
-// The same text written to out, which must hold number_text_max bytes; no
-// terminating NUL. Returns the length.
+// The same text written to out, which must hold number_text_max bytes (all
+// of them may be written; the text is the first `length` of them, with no
+// terminating NUL). Returns the length.
 constexpr int number_text_max = 26;
 int number_text_to(char* out, long double value, int digits);
 
