@@ -506,14 +506,26 @@ void exact_quotient(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
 }
 
 // ------------------------------------------------------------ digits
+//
+// Digits are built eight characters to a 64-bit word, the first character
+// in the lowest byte, and stored a word at a time: whole-word stores and
+// no reading back of narrower ones keep the stores and the loads after
+// them from stalling each other.
 
 constexpr char digit_pairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+constexpr u64 zero_chars = 0x3030303030303030ULL;  // "00000000"
+
 inline void write_pair(u32 v, char* out) {  // v < 100
     std::memcpy(out, digit_pairs + 2 * v, 2);
+}
+
+inline u64 pair_chars(u32 v) {  // v < 100
+    return static_cast<u64>(static_cast<unsigned char>(digit_pairs[2 * v])) |
+           static_cast<u64>(static_cast<unsigned char>(digit_pairs[2 * v + 1])) << 8;
 }
 
 // v < 10^8: exactly 8 digits, two per product. v / 10^6 in 16.48 fixed
@@ -521,26 +533,53 @@ inline void write_pair(u32 v, char* out) {  // v < 100
 // the next two above the point. The constant is ceil(2^48 / 10^6) + 1; its
 // excess stays below one unit of the last pair for every v < 10^8 (checked
 // for all of them once; the tests check a spread).
-inline void write_8(u32 v, char* out) {
+inline u64 eight_chars(u32 v) {
     constexpr u64 inverse = 281474978;
     constexpr u64 fraction = (u64{1} << 48) - 1;
     u64 prod = v * inverse;
-    write_pair(static_cast<u32>(prod >> 48), out);
-    prod = (prod & fraction) * 100;
-    write_pair(static_cast<u32>(prod >> 48), out + 2);
-    prod = (prod & fraction) * 100;
-    write_pair(static_cast<u32>(prod >> 48), out + 4);
-    prod = (prod & fraction) * 100;
-    write_pair(static_cast<u32>(prod >> 48), out + 6);
+    u64 chars = pair_chars(static_cast<u32>(prod >> 48));
+    for (int shift = 16; shift < 64; shift += 16) {
+        prod = (prod & fraction) * 100;
+        chars |= pair_chars(static_cast<u32>(prod >> 48)) << shift;
+    }
+    return chars;
 }
 
-void write_digits(u64 v, char* out) {  // v < 10^18: exactly 18 digits
+inline void store_chars(char* out, u64 chars) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::memcpy(out, &chars, 8);
+#else
+    for (int i = 0; i < 8; ++i) out[i] = static_cast<char>(chars >> (8 * i));
+#endif
+}
+
+// 24 characters: the digits, then '0's.
+struct digit_words {
+    u64 w[3];
+};
+
+// v < 10^18: exactly 18 digits, then six '0's.
+inline digit_words eighteen_chars(u64 v) {
     const u64 top = v / 10000000000000000ULL;  // 2 digits
     const u64 rest = v - top * 10000000000000000ULL;
     const u32 middle = static_cast<u32>(rest / 100000000u);
-    write_pair(static_cast<u32>(top), out);
-    write_8(middle, out + 2);
-    write_8(static_cast<u32>(rest - u64{middle} * 100000000u), out + 10);
+    const u64 a = eight_chars(middle), b = eight_chars(static_cast<u32>(rest - u64{middle} * 100000000u));
+    return {{pair_chars(static_cast<u32>(top)) | (a << 16), (a >> 48) | (b << 16), (b >> 48) | (zero_chars << 16)}};
+}
+
+void write_digits(u64 v, char* out) {  // v < 10^18: exactly 18 digits
+    const digit_words d = eighteen_chars(v);
+    char all[24];
+    for (int i = 0; i < 3; ++i) store_chars(all + 8 * i, d.w[i]);
+    std::memcpy(out, all, 18);
+}
+
+// Characters up to the last that is not '0' (the first is not).
+inline int significant_length(const digit_words& d) {
+    for (int i = 2; i > 0; --i) {
+        if (d.w[i] != zero_chars) return 8 * i + (63 - leading_zeros(d.w[i] ^ zero_chars)) / 8 + 1;
+    }
+    return (63 - leading_zeros(d.w[0] ^ zero_chars)) / 8 + 1;
 }
 
 // floor(x / 10^t) for x < 2^60 and t in 1..17 by one product: with
@@ -564,27 +603,6 @@ constexpr reciprocal pow10_reciprocal[18] = {
 
 inline u64 div_pow10(u64 x, int t) {
     return mul64(x, pow10_reciprocal[t].m).hi >> pow10_reciprocal[t].shift;
-}
-
-// Digits in dig[0..24) up to the last one that is not '0' (dig[0] is not).
-inline int significant_length(const char* dig) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // Eight digits at a time; the highest byte that differs from '0' is the
-    // last significant digit.
-    constexpr u64 zeros = 0x3030303030303030ULL;
-    for (int i = 16; i > 0; i -= 8) {
-        u64 w;
-        std::memcpy(&w, dig + i, 8);
-        if (w != zeros) return i + (63 - leading_zeros(w ^ zeros)) / 8 + 1;
-    }
-    u64 w;
-    std::memcpy(&w, dig, 8);
-    return (63 - leading_zeros(w ^ zeros)) / 8 + 1;
-#else
-    int d = 24;
-    while (dig[d - 1] == '0') --d;
-    return d;
-#endif
 }
 
 enum class kind { zero, finite, infinity, invalid };
@@ -713,11 +731,12 @@ Path decimal18_value(Raw80 raw, u64& x, int& p, bool allow_fast) {
     return path;
 }
 
-// Writes the text into t, which must hold compose_size bytes: the copies
-// below have fixed sizes and may write past the end of the text. Returns
-// the length. The furthest write is 17 digits after a point that follows
-// 17 digits after the sign: 1 + 17 + 1 + 18 = 37 bytes.
-constexpr int compose_size = 40;
+// Writes the text into t, which must hold compose_size bytes: the digits
+// go in whole words and may write past the end of the text. Returns the
+// length. The furthest write is a word of digits stored 17 digits after a
+// point that follows 17 digits and the sign: 1 + 17 + 1 + 16 + 8 = 43
+// bytes, the same as the sign, point, 17 zeros and 24 digit characters.
+constexpr int compose_size = 48;
 
 int compose(char* t, Raw80 raw, int n) {
     if (n < 1 || n > max_digits) n = max_digits;
@@ -729,11 +748,11 @@ int compose(char* t, Raw80 raw, int n) {
     }
     t[0] = (raw.sign_exponent & 0x8000) ? '-' : ' ';
 
-    u64 x = 0;
+    u64 x = 0;  // the n digits
     int p = 0;
     if (what == kind::infinity) {
         // Written as n nines with P = 999: always the exponent form.
-        x = (pow10_u64[n] - 1) * pow10_u64[max_digits - n];
+        x = pow10_u64[n] - 1;
         p = 999;
     } else {
         decimal18_value(raw, x, p, true);
@@ -745,27 +764,34 @@ int compose(char* t, Raw80 raw, int n) {
             const u64 rest = x - kept * pow10_u64[drop];  // digit n+1 and those after it
             const u64 unit = pow10_u64[drop - 1];  // one unit of digit n+1
             const u64 up = static_cast<u64>(rest >= 6 * unit) | (static_cast<u64>(rest >= 5 * unit) & kept & 1);
-            u64 rounded = kept + up;
-            if (rounded == pow10_u64[n]) {  // all nines carried: 1 and n-1 zeros
-                rounded = pow10_u64[n - 1];
+            x = kept + up;
+            if (x == pow10_u64[n]) {  // all nines carried: 1 and n-1 zeros
+                x = pow10_u64[n - 1];
                 ++p;
             }
-            x = rounded * pow10_u64[drop];
         }
     }
-    // 18 digits, then '0's: the copies below read up to dig[35].
-    char dig[40];
-    write_digits(x, dig);
-    std::memset(dig + max_digits, '0', sizeof dig - max_digits);
+    // The n digits, then '0's. Eight digits or fewer take one block.
+    digit_words dig;
+    if (n <= 8) {
+        dig = {{eight_chars(static_cast<u32>(x * pow10_u64[8 - n])), zero_chars, zero_chars}};
+    } else {
+        dig = eighteen_chars(x * pow10_u64[max_digits - n]);
+    }
     const int d = significant_length(dig);
+    auto store_digits = [&dig](char* at) {  // 24 bytes
+        store_chars(at, dig.w[0]);
+        store_chars(at + 8, dig.w[1]);
+        store_chars(at + 16, dig.w[2]);
+    };
 
     char* o = t + 1;
     const bool whole = p >= d;
     const bool plain = whole ? p <= n : d - p <= n;
     if (!plain) {
-        o[0] = dig[0];
+        store_digits(o + 1);
+        o[0] = static_cast<char>(dig.w[0]);
         o[1] = '.';
-        std::memcpy(o + 2, dig + 1, max_digits - 1);
         o += d > 1 ? d + 1 : 1;  // no point for one digit
         *o++ = 'E';
         int e = p - 1;
@@ -787,17 +813,23 @@ int compose(char* t, Raw80 raw, int n) {
             *o++ = static_cast<char>('0' + ue);
         }
     } else if (whole) {  // the digits and zeros up to the point (p <= n <= 18)
-        std::memcpy(o, dig, max_digits);
+        store_digits(o);
         o += p;
     } else if (p <= 0) {  // point, -p zeros, d digits (-p < n)
         o[0] = '.';
-        std::memset(o + 1, '0', max_digits);
-        std::memcpy(o + 1 - p, dig, max_digits);
+        for (int i = 0; i < 3; ++i) store_chars(o + 1 + 8 * i, zero_chars);
+        store_digits(o + 1 - p);
         o += 1 - p + d;
     } else {  // p digits, point, d - p digits (0 < p < d <= 18)
-        std::memcpy(o, dig, max_digits);
+        store_digits(o);
+        // The digits from p on, shifted out of the words.
+        const u64 w[6] = {dig.w[0], dig.w[1], dig.w[2], zero_chars, zero_chars, zero_chars};
+        const int k = p / 8, bits = 8 * (p % 8);
+        for (int i = 0; i < 3; ++i) {
+            const u64 from = bits ? (w[k + i] >> bits) | (w[k + i + 1] << (64 - bits)) : w[k + i];
+            store_chars(o + p + 1 + 8 * i, from);
+        }
         o[p] = '.';
-        std::memcpy(o + p + 1, dig + p, max_digits);
         o += d + 1;
     }
     return static_cast<int>(o - t);
@@ -848,7 +880,7 @@ const Pow10Entry* pow10_far_table(std::size_t& count) {
     return far_pow10;
 }
 
-void eight_digits(std::uint32_t v, char out[8]) { write_8(v, out); }
+void eight_digits(std::uint32_t v, char out[8]) { store_chars(out, eight_chars(v)); }
 
 Path decimal18(Raw80 raw, char digits[18], int& exponent, bool allow_fast) {
     if (classify(raw) != kind::finite) return Path::special;
