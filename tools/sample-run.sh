@@ -2,8 +2,8 @@
 # The sample host under Wine, as `./run.sh sample` and `./run.sh gallery`
 # call it (inside a Wine display, WINEPREFIX set):
 #
-#   tools/sample-run.sh <win32-build-dir> [--scripted | --interactive] [host options]
-#   tools/sample-run.sh <win32-build-dir> --pictures DIR [host options]
+#   tools/sample-run.sh <build-dir> [--scripted | --interactive] [host options]
+#   tools/sample-run.sh <build-dir> --pictures DIR [host options]
 #
 # With a display of your own (DISPLAY set, ZP_HEADLESS not 1) you click
 # through the screens; otherwise, or with --scripted or any of the scripted
@@ -18,7 +18,7 @@ usage() {
   echo "Host options (zephronpro-sample.exe --help):"
 }
 
-[ $# -ge 1 ] || { echo "usage: tools/sample-run.sh <win32-build-dir> [options]" >&2; exit 2; }
+[ $# -ge 1 ] || { echo "usage: tools/sample-run.sh <build-dir: build/win32 or build/win64> [options]" >&2; exit 2; }
 build=$(cd "$1" && pwd)
 shift
 host="$build/bin/zephronpro-sample.exe"

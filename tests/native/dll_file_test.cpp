@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -42,6 +43,9 @@ const std::map<std::string, entry_point> entry_points = {
     {"display_num_cards", {4, 4}},    {"display_reset_eeprom", {5, 0}}, {"display_saving", {6, 4}},
     {"first_window", {7, 0}},         {"no_cards_found", {8, 0}}, {"ok_to_save", {9, 16}},
     {"scan_box", {10, 0}}};
+
+// Names the file in test names and messages, instead of its bytes.
+void PrintTo(const dll_file& f, std::ostream* os) { *os << f.arch; }
 
 std::string path_of(const dll_file& f) {
   const char* chosen = std::getenv(f.path_variable);
