@@ -359,28 +359,50 @@ void big_mul_small(const big& a, u64 f, big& out) {
     while (out.size > 0 && out.limb[out.size - 1] == 0) --out.size;
 }
 
-// out = a * a (out is not a): each cross product once, doubled, then the
-// squares of the limbs on the diagonal.
+// Three-word accumulator of a column of products: (s2:s1:s0) += (hi:lo).
+inline void add_product(u64 lo, u64 hi, u64& s0, u64& s1, u64& s2) {
+#ifdef ZP_TEXT_NATIVE_128
+    native_u128 low = (static_cast<native_u128>(s1) << 64) | s0;
+    const native_u128 p = (static_cast<native_u128>(hi) << 64) | lo;
+    low += p;
+    s2 += low < p ? 1 : 0;
+    s0 = static_cast<u64>(low);
+    s1 = static_cast<u64>(low >> 64);
+#else
+    s0 += lo;
+    const u64 c = s0 < lo ? 1 : 0;
+    s1 += c;
+    s2 += s1 < c ? 1 : 0;
+    s1 += hi;
+    s2 += s1 < hi ? 1 : 0;
+#endif
+}
+
+// out = a * a (out is not a), a column of the result at a time: each cross
+// product of the column once, doubled, its diagonal square, and the carry
+// from the column before. Products of a column do not wait for each other
+// the way the limbs of a row do.
 void big_square(const big& a, big& out) {
     const int n = a.size;
-    for (int i = 0; i < 2 * n; ++i) out.limb[i] = 0;
-    for (int i = 0; i < n; ++i) {
-        u64 carry = 0;
-        for (int j = i + 1; j < n; ++j) out.limb[i + j] = mul_add(a.limb[i], a.limb[j], out.limb[i + j], carry, carry);
-        out.limb[i + n] = carry;  // no earlier row reached this limb
-    }
-    u64 spill = 0;
-    for (int i = 0; i < 2 * n; ++i) {
-        const u64 v = out.limb[i];
-        out.limb[i] = (v << 1) | spill;
-        spill = v >> 63;
-    }
-    u64 carry = 0;
-    for (int i = 0; i < n; ++i) {
-        const u128 sq = mul64(a.limb[i], a.limb[i]);
-        u64 high = 0;
-        out.limb[2 * i] = mul_add(1, sq.lo, out.limb[2 * i], carry, high);
-        out.limb[2 * i + 1] = mul_add(1, sq.hi, out.limb[2 * i + 1], high, carry);
+    u64 carry0 = 0, carry1 = 0;  // carried into this column, two words
+    for (int col = 0; col < 2 * n; ++col) {
+        u64 s0 = 0, s1 = 0, s2 = 0;
+        const int first = col < n ? 0 : col - n + 1;
+        for (int i = first, j = col - first; i < j; ++i, --j) {
+            const u128 p = mul64(a.limb[i], a.limb[j]);
+            add_product(p.lo, p.hi, s0, s1, s2);
+        }
+        s2 = (s2 << 1) | (s1 >> 63);
+        s1 = (s1 << 1) | (s0 >> 63);
+        s0 <<= 1;
+        if (col % 2 == 0 && col / 2 < n) {
+            const u128 sq = mul64(a.limb[col / 2], a.limb[col / 2]);
+            add_product(sq.lo, sq.hi, s0, s1, s2);
+        }
+        add_product(carry0, carry1, s0, s1, s2);
+        out.limb[col] = s0;
+        carry0 = s1;
+        carry1 = s2;
     }
     out.size = 2 * n;
     while (out.size > 0 && out.limb[out.size - 1] == 0) --out.size;
