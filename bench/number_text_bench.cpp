@@ -35,7 +35,7 @@
 
 namespace {
 
-struct Value {
+struct sample {
     long double v;
     double d;  // the same value, for the formatters of doubles
     int n;
@@ -43,18 +43,18 @@ struct Value {
 
 constexpr std::size_t set_size = 4096;
 
-struct Set {
+struct value_set {
     const char* name;
-    std::vector<Value> values;
+    std::vector<sample> values;
     bool doubles;  // every value is a double: the double-only peers can run
 };
 
-Value make(long double v, int n) { return {v, static_cast<double>(v), n}; }
+sample make(long double v, int n) { return {v, static_cast<double>(v), n}; }
 
-std::vector<Set> make_sets() {
+std::vector<value_set> make_sets() {
     std::mt19937_64 rng(20261207);
-    std::vector<Set> sets;
-    Set screen{"screen floats, 7", {}, true};
+    std::vector<value_set> sets;
+    value_set screen{"screen floats, 7", {}, true};
     for (float f : {14.7456f, 7.3728f, 3.6864f, 1.8432f}) screen.values.push_back(make(f, 7));
     while (screen.values.size() < set_size) {
         const float f = static_cast<float>(10000 + rng() % 990000) / 10000.0f;  // 1.0000 .. 99.9999
@@ -62,7 +62,7 @@ std::vector<Set> make_sets() {
     }
     sets.push_back(screen);
 
-    Set ints7{"integers, 7", {}, true}, ints15{"integers, 15", {}, true};
+    value_set ints7{"integers, 7", {}, true}, ints15{"integers, 15", {}, true};
     while (ints7.values.size() < set_size) {
         const int digits = 1 + static_cast<int>(rng() % 9);
         std::uint64_t low = 1;
@@ -74,7 +74,7 @@ std::vector<Set> make_sets() {
     sets.push_back(ints7);
     sets.push_back(ints15);
 
-    Set doubles{"random doubles, 15", {}, true};
+    value_set doubles{"random doubles, 15", {}, true};
     while (doubles.values.size() < set_size) {
         const std::uint64_t bits = rng();
         double d;
@@ -83,7 +83,7 @@ std::vector<Set> make_sets() {
     }
     sets.push_back(doubles);
 
-    Set whole{"whole range, 15", {}, false};
+    value_set whole{"whole range, 15", {}, false};
     while (whole.values.size() < set_size) {
         const std::uint64_t m = rng() | (std::uint64_t{1} << 63);
         const auto se = static_cast<std::uint16_t>(1 + rng() % 0x7FFE);  // normal exponents only
@@ -96,30 +96,30 @@ std::vector<Set> make_sets() {
 // ------------------------------------------------------------ formatters
 // Each returns the length of the text so nothing can be optimised away.
 
-std::size_t ours_text(const Value& v, char*) { return text::number_text(v.v, v.n).size(); }
-std::size_t ours_buffer(const Value& v, char* buf) { return static_cast<std::size_t>(text::number_text_to(buf, v.v, v.n)); }
+std::size_t ours_text(const sample& v, char*) { return text::number_text(v.v, v.n).size(); }
+std::size_t ours_buffer(const sample& v, char* buf) { return static_cast<std::size_t>(text::number_text_to(buf, v.v, v.n)); }
 
-std::size_t snprintf_text(const Value& v, char* buf) {
+std::size_t snprintf_text(const sample& v, char* buf) {
     const int len = std::snprintf(buf, 64, "%.*Le", v.n - 1, v.v);
     return std::string(buf, static_cast<std::size_t>(len)).size();
 }
 
-std::size_t to_chars_long_double(const Value& v, char* buf) {
+std::size_t to_chars_long_double(const sample& v, char* buf) {
     return static_cast<std::size_t>(std::to_chars(buf, buf + 64, v.v, std::chars_format::scientific, v.n - 1).ptr - buf);
 }
 
-std::size_t to_chars_double(const Value& v, char* buf) {
+std::size_t to_chars_double(const sample& v, char* buf) {
     return static_cast<std::size_t>(std::to_chars(buf, buf + 64, v.d, std::chars_format::scientific, v.n - 1).ptr - buf);
 }
 
 #ifdef ZP_HAVE_FMT
-std::size_t fmt_long_double(const Value& v, char* buf) {
+std::size_t fmt_long_double(const sample& v, char* buf) {
     return static_cast<std::size_t>(fmt::format_to_n(buf, 64, "{:.{}e}", v.v, v.n - 1).size);
 }
 #endif
 
 #ifdef ZP_HAVE_DOUBLE_CONVERSION
-std::size_t double_conversion_precision(const Value& v, char* buf) {
+std::size_t double_conversion_precision(const sample& v, char* buf) {
     static const double_conversion::DoubleToStringConverter converter(
         double_conversion::DoubleToStringConverter::NO_FLAGS, "inf", "nan", 'e', -6, 21, 6, 0);
     double_conversion::StringBuilder builder(buf, 64);
@@ -128,16 +128,16 @@ std::size_t double_conversion_precision(const Value& v, char* buf) {
 }
 #endif
 
-using Formatter = std::size_t (*)(const Value&, char*);
+using formatter = std::size_t (*)(const sample&, char*);
 
-struct Peer {
+struct peer {
     const char* name;
-    Formatter format;  // null: not installed
+    formatter format;  // null: not installed
     bool doubles_only;
     bool text_form;  // compared with number_text rather than number_text_to
 };
 
-const Peer peers[] = {
+const peer peers[] = {
     {"glibc snprintf %.{n-1}Le, into a std::string", snprintf_text, false, true},
     {"libstdc++ to_chars(long double, scientific, n-1)", to_chars_long_double, false, false},
 #ifdef ZP_HAVE_FMT
@@ -157,11 +157,11 @@ constexpr int peer_count = static_cast<int>(sizeof peers / sizeof peers[0]);
 volatile std::size_t sink;
 
 // Nanoseconds per value for one pass over the set.
-double pass(Formatter f, const std::vector<Value>& values) {
+double pass(formatter f, const std::vector<sample>& values) {
     char buf[64];
     std::size_t total = 0;
     const auto start = std::chrono::steady_clock::now();
-    for (const Value& v : values) {
+    for (const sample& v : values) {
         total += f(v, buf);
         total += static_cast<unsigned char>(buf[0]);
     }
@@ -191,7 +191,7 @@ void single_values(int repetitions) {
     std::printf("\nSingle values (ns per value, median of %d passes of 200 calls):\n\n", repetitions);
     std::printf("| value | number_text_to | exact path only | glibc snprintf %%.14Le |\n|---|---:|---:|---:|\n");
     for (const auto& r : rows) {
-        const std::vector<Value> one(200, make(text::detail::from_raw(r.raw), 15));
+        const std::vector<sample> one(200, make(text::detail::from_raw(r.raw), 15));
         std::vector<double> ours, exact, glibc;
         for (int i = 0; i < repetitions; ++i) {
             ours.push_back(pass(ours_buffer, one));
@@ -222,16 +222,16 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const std::vector<Set> sets = make_sets();
+    const std::vector<value_set> sets = make_sets();
     const int set_count = static_cast<int>(sets.size());
 
     // times[set][0] number_text, [1] number_text_to, [2 + i] peer i.
     std::vector<std::vector<double>> times(sets.size(), std::vector<double>(2 + peer_count, -1));
     for (int s = 0; s < set_count; ++s) {
-        std::vector<Formatter> runs = {ours_text, ours_buffer};
-        for (const Peer& p : peers) runs.push_back(p.format && (!p.doubles_only || sets[s].doubles) ? p.format : nullptr);
+        std::vector<formatter> runs = {ours_text, ours_buffer};
+        for (const peer& p : peers) runs.push_back(p.format && (!p.doubles_only || sets[s].doubles) ? p.format : nullptr);
         std::vector<std::vector<double>> samples(runs.size());
-        for (Formatter f : runs) {
+        for (formatter f : runs) {
             if (f) pass(f, sets[s].values);  // warm caches and tables
         }
         for (int r = 0; r < repetitions; ++r) {
@@ -248,7 +248,7 @@ int main(int argc, char** argv) {
     std::printf("number_text against its peers, %zu values per set, median of %d interleaved passes\n\n",
                 set_size, repetitions);
     std::printf("Time per value, ns:\n\n| formatter |");
-    for (const Set& s : sets) std::printf(" %s |", s.name);
+    for (const value_set& s : sets) std::printf(" %s |", s.name);
     std::printf("\n|---|");
     for (int s = 0; s < set_count; ++s) std::printf("---:|");
     std::printf("\n");
@@ -267,7 +267,7 @@ int main(int argc, char** argv) {
 
     std::printf("\nRatio = peer's time / number_text's (above 1: number_text is faster); text-returning peers\n"
                 "against number_text, buffer-writing peers against number_text_to:\n\n| peer |");
-    for (const Set& s : sets) std::printf(" %s |", s.name);
+    for (const value_set& s : sets) std::printf(" %s |", s.name);
     std::printf("\n|---|");
     for (int s = 0; s < set_count; ++s) std::printf("---:|");
     std::printf("\n");
