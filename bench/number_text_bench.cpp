@@ -175,9 +175,9 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// Times of a few single values of the whole range, each formatted many
-// times: the extremes, and the exact big-integer path forced on them (what
-// a value whose rounding is too close for the fast path costs).
+// Times of single values across the range, each formatted many times, and
+// of the exact big-integer path forced on them: what a value costs whose
+// rounding lies too close to the halfway point for the fast path.
 void single_values(int repetitions) {
     const struct {
         const char* name;
@@ -187,6 +187,14 @@ void single_values(int repetitions) {
         {"smallest normal", {0x8000000000000000ULL, 0x0001}},
         {"1E+4900", text::detail::raw_bits(1E4900L)},
         {"1E-4900", text::detail::raw_bits(1E-4900L)},
+        {"1E+3000", text::detail::raw_bits(1E3000L)},
+        {"1E-3000", text::detail::raw_bits(1E-3000L)},
+        {"1E+1000", text::detail::raw_bits(1E1000L)},
+        {"1E-1000", text::detail::raw_bits(1E-1000L)},
+        {"1E+300", text::detail::raw_bits(1E300L)},
+        {"1E-300", text::detail::raw_bits(1E-300L)},
+        {"1E+40", text::detail::raw_bits(1E40L)},
+        {"1E-30", text::detail::raw_bits(1E-30L)},
     };
     std::printf("\nSingle values (ns per value, median of %d passes of 200 calls):\n\n", repetitions);
     std::printf("| value | number_text_to | exact path only | glibc snprintf %%.14Le |\n|---|---:|---:|---:|\n");
