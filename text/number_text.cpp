@@ -500,6 +500,19 @@ void exact_quotient(u64 m, int q, int k, u64& x, int& half, bool& rest_zero) {
     big n, d, t;
     const int a2 = q - k, a5 = -k;
     big_set_pow5_times(n, m, a5 > 0 ? a5 : 0);
+    if (a5 >= 0 && a2 < 0) {
+        // D = 2^s: the quotient and the remainder are bit fields of N.
+        const int s = -a2;
+        x = big_top128(n, s).lo;
+        const int w = (s - 1) / 64, b = (s - 1) % 64;
+        const u64 limb = w < n.size ? n.limb[w] : 0;
+        bool below = (limb & ((u64{1} << b) - 1)) != 0;  // bits under the half bit
+        for (int i = 0; i < w && i < n.size && !below; ++i) below = n.limb[i] != 0;
+        const bool half_bit = ((limb >> b) & 1) != 0;
+        half = half_bit ? (below ? 1 : 0) : -1;
+        rest_zero = !half_bit && !below;
+        return;
+    }
     big_set_pow5_times(d, 1, a5 < 0 ? -a5 : 0);
     if (a2 > 0) big_shl(n, a2); else big_shl(d, -a2);
 
