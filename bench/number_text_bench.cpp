@@ -2,6 +2,7 @@
 // side in one process, on five sets of values:
 //   screen floats, 7   clock values as the screens hold them (floats with
 //                      four decimals, such as 14.7456f)
+//   the 4 clock values the screens' own four, over and over
 //   integers, 7 / 15   random integers of 1 to 9 digits
 //   random doubles, 15 random bit patterns of finite doubles
 //   whole range, 15    random 80-bit values over the whole exponent range
@@ -61,6 +62,12 @@ std::vector<value_set> make_sets() {
         screen.values.push_back(make(f, 7));
     }
     sets.push_back(screen);
+
+    value_set clock{"the 4 clock values, 7", {}, true};  // every branch predicted, for every formatter
+    while (clock.values.size() < set_size) {
+        for (float f : {14.7456f, 7.3728f, 3.6864f, 1.8432f}) clock.values.push_back(make(f, 7));
+    }
+    sets.push_back(clock);
 
     value_set ints7{"integers, 7", {}, true}, ints15{"integers, 15", {}, true};
     while (ints7.values.size() < set_size) {
