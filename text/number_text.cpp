@@ -791,8 +791,9 @@ int compose(char* t, Raw80 raw, int n) {
         p = 999;
     } else {
         decimal18_value(raw, x, p, true);
-        // Second rounding looks at digit n+1 only; this double rounding is
-        // intended and matches the digits the screens have always shown.
+        // The 18 digits are rounded again, to n, by digit n+1 alone: above
+        // 5 rounds up, 5 rounds to an even digit n, and the digits after
+        // it are never looked at (with n = 1, 2.51 gives 2 as 2.5 does).
         if (n < max_digits) {
             const int drop = max_digits - n;
             const u64 kept = div_pow10(x, drop);
