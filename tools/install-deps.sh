@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make
   clang libclang-rt-14-dev            # the number formatter's fuzz target
-  googletest libgtest-dev libbenchmark-dev
+  googletest libgtest-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686       # the 32-bit DLL, the product
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64   # the 64-bit DLL
   wine wine32:i386                    # 32-bit Wine, where the kernel runs 32-bit programs
