@@ -9,7 +9,7 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 # --- Wine: a prefix of the build's own, and the emulator that uses it ------
 # ZP_WINE=OFF builds what is shipped (the DLL, the sample host, the import
-# library) and no prefix and no test: for a 32-bit tree on a machine whose
+# libraries) and no prefix and no test: for a 32-bit tree on a machine whose
 # kernel runs no 32-bit programs.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(ZP_ARCH win64)
@@ -18,7 +18,7 @@ else()
   set(ZP_ARCH win32)
   set(ZP_WINE_LOADER /usr/lib/wine/wine)
 endif()
-set(ZP_WINEARCH ${ZP_ARCH})
+
 option(ZP_WINE "Run this tree's programs and tests under Wine" ON)
 set(ZP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-env.sh.in ${CMAKE_BINARY_DIR}/wine-env.sh @ONLY)

@@ -29,6 +29,11 @@ echo "installed: $(cd "$prefix" && find . -type f | sort | tr '\n' ' ')"
 grep -l -e "$build" -e "$(cd "$here/../.." && pwd)" "$prefix"/lib/cmake/zephronpro/* &&
   fail "the CMake package names a folder of the build machine; it must find everything from its own place"
 
+# A host built inside the build tree links the tree's own import library:
+# it must be the one the consumers below link.
+cmp -s "$build/libzephronpro.dll.a" "$prefix/lib/libzephronpro.dll.a" ||
+  fail "the build tree's libzephronpro.dll.a is not the installed one"
+
 # What a program imports from zephronpro.dll, by name, sorted.
 imports_of() {
   "$objdump" -p "$1" | awk '/DLL Name:/ { dll = tolower($3) }
