@@ -62,7 +62,13 @@ with_wine_display() {  # tree command...
     command -v xvfb-run >/dev/null && command -v Xvfb >/dev/null ||
       die "no display to run Windows programs on: DISPLAY is not set and Xvfb is missing; install xvfb and xauth (tools/install-deps.sh does)."
     # Nobody sees a private Xvfb: programs that ask pick their scripted mode.
-    ZP_HEADLESS=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$here/tools/with-wineserver.sh" "$@"
+    local status=0
+    ZP_HEADLESS=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$here/tools/with-wineserver.sh" "$@" || status=$?
+    # A failure may be the screen's, not the programs': tell which.
+    if [ $status != 0 ] && ! xvfb-run -a -s "-screen 0 1280x1024x24" true >/dev/null 2>&1; then
+      die "Xvfb could not start a screen (xvfb-run says why above); check that xvfb and xauth are installed, or set DISPLAY to a screen of yours."
+    fi
+    return $status
   fi
 }
 
