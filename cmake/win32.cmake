@@ -68,7 +68,9 @@ function(zp_def_file source out_var)
   get_filename_component(name ${source} NAME)
   set(copy ${CMAKE_BINARY_DIR}/def/${name})
   file(READ ${source} text)
-  string(REGEX REPLACE "([A-Za-z_]+)@[0-9]+" "\\1" text "${text}")
+  # A name is a C identifier, digits included after its first character
+  # (scan2@8); an ordinal (" @7") follows a space and stays.
+  string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)@[0-9]+" "\\1" text "${text}")
   file(WRITE ${copy}.new "; x86-64: ${name} without the @N\n${text}")
   configure_file(${copy}.new ${copy} COPYONLY)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
