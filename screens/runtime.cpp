@@ -1,16 +1,19 @@
 // The few pieces of the C++ runtime the DLL needs, in their smallest form.
 //
 // The library throws nothing and catches nothing: every failure it handles
-// is a zero handle or a null from new (std::nothrow). What could still
-// throw is the standard library itself on exhausted memory or a length
-// beyond max_size(); an exception could never cross the stdcall boundary
-// into a host anyway, so those end the process at once, as std::terminate
-// would. Defining them here keeps the toolchain's versions out of the link,
-// and with them the exception machinery they drag in: the name demangler of
-// the verbose terminate handler, printf, the DWARF unwinder and the POSIX
-// thread library (about 240 KB of a 300 KB DLL).
+// is a zero handle or a null from new (std::nothrow), and all of it is built
+// without exceptions, so its frames have no cleanups and a host's own
+// exception passes through them. What could still throw is the standard
+// library itself on exhausted memory or a length beyond max_size(); an
+// exception of ours could never cross the stdcall boundary into a host
+// anyway, so those end the process at once, as std::terminate would.
+// Defining them here keeps the toolchain's versions out of the link, and
+// with them the exception machinery they drag in: the name demangler of the
+// verbose terminate handler, printf, the unwinder and the POSIX thread
+// library (about 240 KB of a 300 KB DLL).
 //
-// Safety net: if a throw ever enters the library, the link pulls in the
+// Safety net: if a throw ever enters the library (a part built with
+// exceptions, or a toolchain function that throws), the link pulls in the
 // real unwinder, whose _Unwind_Resume clashes with the one below, and the
 // build fails instead of shipping a throw that cannot be caught.
 #include <cstddef>
@@ -49,9 +52,5 @@ void operator delete[](void* p) noexcept { free(p); }
 void operator delete(void* p, std::size_t) noexcept { free(p); }
 void operator delete[](void* p, std::size_t) noexcept { free(p); }
 
-// Cleanups (destructors of local strings) name these; only an unwinding
-// exception would ever run them, and none can start.
-extern "C" int __gxx_personality_v0(int, int, unsigned long long, void*, void*) { abort(); }
-// x86-64 cleanups name the SEH flavour of the personality routine.
-extern "C" int __gxx_personality_seh0(void*, void*, void*, void*) { abort(); }
+// Nothing calls it: it is the safety net above.
 extern "C" void _Unwind_Resume(void*) { abort(); }
