@@ -10,10 +10,17 @@
 
 // 64-bit precision, round to nearest, every exception masked.
 constexpr unsigned short fpu_control_word = 0x133F;
+// Status word: set while an exception flag is set whose exception the
+// control word does not mask, i.e. an exception is pending.
+constexpr unsigned short fpu_error_summary = 0x80;
 
-// Only the control word: the status flags are the host's. With every
-// exception masked, loading the word cannot raise one that is pending.
+// fldcw waits: an exception that a platform call left pending and unmasked
+// would be raised here, in the library. Such a pending exception is cleared
+// first; otherwise the status flags are the host's and stay as they are.
 inline void restore_fpu_control_word() {
+  unsigned short status = 0;
+  __asm__ __volatile__("fnstsw %0" : "=m"(status));
+  if (status & fpu_error_summary) __asm__ __volatile__("fnclex");
   unsigned short word = fpu_control_word;
   __asm__ __volatile__("fldcw %0" : : "m"(word));
 }
