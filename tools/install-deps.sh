@@ -15,6 +15,7 @@ packages=(
   libfmt-dev libdouble-conversion-dev # peers in the number formatter's benchmark
   xvfb xauth                          # a screen when there is none
   imagemagick                         # pictures of the screens
+  qemu-system-x86 debootstrap cpio e2fsprogs xz-utils  # the emulated 32-bit PC, where 32-bit programs do not run
 )
 
 missing=()

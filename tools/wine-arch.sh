@@ -1,30 +1,43 @@
 #!/bin/sh
-# Finds out, quickly, whether this machine runs 32-bit Windows programs
-# under Wine, and says so in one line (a second one says what that leaves
-# unchecked when it does not). Exit status 0: it does; 1: it does not.
-# ZP_NO_WIN32=1 makes the answer "no" on any machine, to try the 64-bit-only
-# route where both work.
-loader=/usr/lib/wine/wine
-not_checked="Not checked here: running the 32-bit DLL (its file is still checked: PE32 header, exports and ordinals, imports, stack discipline); every Wine test and the sample host run on the 64-bit build."
+# Finds out whether this machine runs 32-bit Windows programs under Wine,
+# by running one: a tiny program of our own (tools/wine-probe.c), started
+# the way a user starts a program (the `wine` command, which picks the
+# loader), with a time limit. Says so in one line (a second one says what
+# that leaves to the emulated 32-bit PC when the answer is no).
+# Exit status 0: it does; 1: it does not; 2: the probe itself failed.
+# usage: tools/wine-arch.sh <folder for the probe and its Wine prefix>
+# ZP_NO_WIN32=1 makes the answer "no" on any machine, to try the
+# 64-bit-only route where both work.
+folder=${1:?usage: tools/wine-arch.sh <folder>}
+here=$(cd "$(dirname "$0")" && pwd)
+not_here="The 32-bit DLL runs in an emulated 32-bit PC instead (./run.sh test); the 64-bit build runs here."
 if [ "${ZP_NO_WIN32:-0}" = 1 ]; then
   echo "Wine: 64-bit Windows programs only, as ZP_NO_WIN32=1 asks."
-  echo "$not_checked"
+  echo "$not_here"
   exit 1
 fi
-if [ ! -x "$loader" ]; then
-  echo "Wine: 64-bit Windows programs only: 32-bit Wine ($loader, package wine32:i386) is not installed."
-  echo "$not_checked"
-  exit 1
+mkdir -p "$folder"
+probe=$folder/wine-probe.exe
+if [ ! -f "$probe" ] || [ "$here/wine-probe.c" -nt "$probe" ]; then
+  i686-w64-mingw32-gcc -Os -s -o "$probe" "$here/wine-probe.c" || {
+    echo "Wine: cannot build the 32-bit probe (i686-w64-mingw32-gcc failed or is missing); run tools/install-deps.sh as root." >&2
+    exit 2
+  }
 fi
-# The kernel refuses an i386 program outright where its 32-bit emulation is
-# off ("Exec format error"); the time limit covers a loader that hangs.
-version=$(timeout 10 "$loader" --version 2>&1)
-case "$version" in
-  wine-*)
-    echo "Wine: this machine runs 32-bit and 64-bit Windows programs ($version)."
-    exit 0
+# A prefix of the probe's own, kept: only the first run pays for making it.
+said=$(WINEPREFIX=$folder/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+  timeout -k 5 120 wine "$probe" </dev/null 2>&1)
+status=$?
+case "$said" in
+  *"32-bit Windows program ran"*)
+    [ $status = 0 ] && {
+      echo "Wine: this machine runs 32-bit and 64-bit Windows programs."
+      exit 0
+    }
     ;;
 esac
-echo "Wine: 64-bit Windows programs only: this machine's kernel runs no 32-bit programs (\"$loader --version\" failed)."
-echo "$not_checked"
+why=$(printf '%s\n' "$said" | grep -v '^$' | tail -n 1)
+[ $status = 124 ] && why="no answer within 120 s"
+echo "Wine: 64-bit Windows programs only: a 32-bit Windows program cannot run here (wine said: ${why:-nothing}, exit status $status)."
+echo "$not_here"
 exit 1

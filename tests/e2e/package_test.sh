@@ -1,25 +1,61 @@
 #!/bin/sh
-# The package as a user gets it: `cmake --install` into a temporary prefix,
-# then every way in, each against that prefix alone and run under Wine next
-# to the installed DLL:
-#   1. CMake: a consumer project with find_package (and the other
-#      architecture's toolchain must be told plainly that it does not fit);
-#   2. MSVC: a host linked by lld-link against zephronpro.lib;
-#   3. LoadLibrary and GetProcAddress: the installed sample host.
-# Then `cpack -G ZIP` and a look inside the archive.
-# usage: package_test.sh <build> <this-folder> <cmake> <cpack> <objdump> <toolchain-file>
+# The package as a user gets it, in two halves that share the folder
+# <build>/package-test:
+#   link  `cmake --install` into a prefix there, then build every way in
+#         against that prefix alone: a CMake project with find_package (and
+#         version ranges; the other architecture's toolchain must be told
+#         plainly that it does not fit), a MinGW host against
+#         libzephronpro.dll.a, an MSVC-style host linked by lld-link against
+#         zephronpro.lib; each must import the ten plain names from
+#         zephronpro.dll. Then `cpack -G ZIP` and a look inside. Needs no Wine.
+#   run   runs those hosts and the installed sample host (LoadLibrary) under
+#         Wine, next to the installed DLL.
+# usage: package_test.sh link <build> <this-folder> <cmake> <cpack> <objdump> <c-compiler> <toolchain-file>
 #          <other-toolchain-file> <clang> <lld-link> <llvm-dlltool> <win32|win64>
+#        package_test.sh run <build> <win32|win64>
 set -eu
-build=$1 here=$2 cmake=$3 cpack=$4 objdump=$5 toolchain=$6 other_toolchain=$7 clang=$8 lld_link=$9
-llvm_dlltool=${10} arch=${11}
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "package test ($arch): $*" >&2; exit 1; }
+half=$1 build=$2
+work=$build/package-test
 prefix=$work/prefix
+fail() { echo "package test ($half): $*" >&2; exit 1; }
+
+if [ "$half" = run ]; then
+  arch=$3
+  for f in consumer/tiny_host.exe mingw_host.exe prefix/bin/msvc_host.exe; do
+    [ -f "$work/$f" ] || fail "no $work/$f: the package test's link half must pass first (ctest -R '^package')"
+  done
+  # Output into a file, not a pipe: Wine services that a program starts
+  # may inherit its output and hold a pipe open.
+  run() {
+    "$build/wine-run" "$@" </dev/null >"$work/out.txt" 2>&1
+  }
+  for host in consumer/tiny_host.exe mingw_host.exe; do
+    run "$work/$host" || fail "$host failed: $(cat "$work/out.txt")"
+    case "$(cat "$work/out.txt")" in
+      *"first_window() = 0, display_num_cards(2) = 0, window: Detected  2 ZEPHRON Pro I/O Cards in this computer"*)
+        echo "$host ran" ;;
+      *) fail "$host printed: $(cat "$work/out.txt")" ;;
+    esac
+  done
+  run "$prefix/bin/msvc_host.exe" || fail "msvc_host.exe failed (exit status $?): $(cat "$work/out.txt")"
+  echo "msvc_host.exe ran"
+  run "$prefix/bin/zephronpro-sample.exe" --cards-file "Z:$work/cards.txt" --confirm cancel ||
+    fail "the installed sample host failed: $(cat "$work/out.txt")"
+  case "$(cat "$work/out.txt")" in
+    *"ok_to_save(1009, 1006, 1, 2) = 2"*) echo "LoadLibrary: the installed sample host made a declined run" ;;
+    *) fail "the installed sample host printed: $(cat "$work/out.txt")" ;;
+  esac
+  exit 0
+fi
+
+here=$3 cmake=$4 cpack=$5 objdump=$6 cc=$7 toolchain=$8 other_toolchain=$9
+shift 9
+clang=$1 lld_link=$2 llvm_dlltool=$3 arch=$4
 files="bin/zephronpro.dll bin/zephronpro-sample.exe include/zephronpro.h lib/libzephronpro.dll.a lib/zephronpro.lib
        lib/zephronpro.def lib/cmake/zephronpro/zephronproConfig.cmake lib/cmake/zephronpro/zephronproConfigVersion.cmake
        USAGE.txt"
+rm -rf "$work"
+mkdir -p "$work"
 
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 for f in $files; do
@@ -34,46 +70,53 @@ grep -l -e "$build" -e "$(cd "$here/../.." && pwd)" "$prefix"/lib/cmake/zephronp
 cmp -s "$build/libzephronpro.dll.a" "$prefix/lib/libzephronpro.dll.a" ||
   fail "the build tree's libzephronpro.dll.a is not the installed one"
 
-# What a program imports from zephronpro.dll, by name, sorted.
-imports_of() {
-  "$objdump" -p "$1" | awk '/DLL Name:/ { dll = tolower($3) }
-    dll == "zephronpro.dll" && NF == 3 && $2 ~ /^[0-9]+$/ { print $3 }' | sort | tr '\n' ' '
-}
-# Runs an installed program; output into a file, not a pipe: Wine services
-# that a program starts may inherit its output and hold a pipe open.
-run() {
-  "$build/wine-run" "$@" </dev/null >"$work/out.txt" 2>&1
+# A host must import all ten entry points from zephronpro.dll by their
+# plain names, and nothing but system DLLs besides.
+ten_names="Main_Menu ask_which_card display_donesaving display_num_cards display_reset_eeprom display_saving first_window no_cards_found ok_to_save scan_box "
+check_imports() {  # program
+  names=$("$objdump" -p "$1" | awk '/DLL Name:/ { dll = tolower($3) }
+    dll == "zephronpro.dll" && NF == 3 && $2 ~ /^[0-9]+$/ { print $3 }' | LC_ALL=C sort | tr '\n' ' ')
+  [ "$names" = "$ten_names" ] ||
+    fail "$(basename "$1") imports from zephronpro.dll: ${names:-nothing} (wanted the ten plain names)"
+  for d in $("$objdump" -p "$1" | awk '/DLL Name:/ { print tolower($3) }' | sort -u); do
+    case "$d" in
+      kernel32.dll | user32.dll | msvcrt.dll | zephronpro.dll) ;;
+      *) fail "$(basename "$1") needs $d, which the package does not carry" ;;
+    esac
+  done
 }
 
 # 1. find_package, with nothing but the prefix to go on.
-consumer=$work/consumer
-"$cmake" -S "$here/consumer" -B "$consumer" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" \
-  >"$work/configure.txt" 2>&1 || fail "find_package failed: $(cat "$work/configure.txt")"
-"$cmake" --build "$consumer" >"$work/build.txt" 2>&1 || fail "the consumer did not build: $(cat "$work/build.txt")"
-[ "$(imports_of "$consumer/tiny_host.exe")" = "display_num_cards first_window " ] ||
-  fail "tiny_host.exe imports from zephronpro.dll: $(imports_of "$consumer/tiny_host.exe")(wanted the plain names)"
-for d in $("$objdump" -p "$consumer/tiny_host.exe" | awk '/DLL Name:/ { print tolower($3) }' | sort -u); do
-  case "$d" in
-    kernel32.dll | user32.dll | msvcrt.dll | zephronpro.dll) ;;
-    *) fail "tiny_host.exe needs $d, which the package does not carry" ;;
-  esac
-done
-run "$consumer/tiny_host.exe" || fail "tiny_host.exe failed: $(cat "$work/out.txt")"
-case "$(cat "$work/out.txt")" in
-  *"first_window() = 0, display_num_cards(2) = 0, window: Detected  2 ZEPHRON Pro I/O Cards in this computer"*)
-    echo "find_package: tiny_host.exe built and ran" ;;
-  *) fail "tiny_host.exe printed: $(cat "$work/out.txt")" ;;
-esac
+configure() {  # folder toolchain [options...]
+  folder=$1 chosen=$2
+  shift 2
+  "$cmake" -S "$here/consumer" -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$chosen" -DCMAKE_PREFIX_PATH="$prefix" "$@" \
+    >"$folder.txt" 2>&1
+}
+configure "$work/consumer" "$toolchain" || fail "find_package failed: $(cat "$work/consumer.txt")"
+"$cmake" --build "$work/consumer" >"$work/build.txt" 2>&1 || fail "the consumer did not build: $(cat "$work/build.txt")"
+check_imports "$work/consumer/tiny_host.exe"
+echo "find_package: tiny_host.exe built"
+# Ranges, in the same folder: only find_package runs again.
+configure "$work/consumer" "$toolchain" "-DZP_WANTED=0.9...<2" ||
+  fail "find_package(zephronpro 0.9...<2) did not take this 1.x package: $(cat "$work/consumer.txt")"
+configure "$work/consumer" "$toolchain" "-DZP_WANTED=1.0...1.0.5" &&
+  fail "find_package(zephronpro 1.0...1.0.5) took a package beyond the range"
+echo "find_package: version ranges are taken at their word"
 # The other architecture finds the package and is told why it does not fit.
-if "$cmake" -S "$here/consumer" -B "$work/other" -DCMAKE_TOOLCHAIN_FILE="$other_toolchain" \
-  -DCMAKE_PREFIX_PATH="$prefix" >"$work/other.txt" 2>&1; then
-  fail "a project of the other architecture accepted the $arch package"
-fi
+configure "$work/other" "$other_toolchain" && fail "a project of the other architecture accepted the $arch package"
 grep -q "found, but for the other architecture" "$work/other.txt" ||
   fail "a project of the other architecture was not told why: $(cat "$work/other.txt")"
 echo "find_package: the other architecture is told the package is for $arch"
 
-# 2. MSVC's way: zephronpro.lib and lld-link, no C runtime.
+# 2. MinGW's way: -lzephronpro finds libzephronpro.dll.a.
+"$cc" -Wall -Werror -I "$prefix/include" "$here/consumer/tiny_host.c" -L "$prefix/lib" -lzephronpro \
+  -o "$work/mingw_host.exe" >"$work/mingw.txt" 2>&1 ||
+  fail "a MinGW host did not link against libzephronpro.dll.a: $(cat "$work/mingw.txt")"
+check_imports "$work/mingw_host.exe"
+echo "libzephronpro.dll.a: mingw_host.exe linked"
+
+# 3. MSVC's way: zephronpro.lib and lld-link, no C runtime.
 if [ "$arch" = win32 ]; then
   target=i686-pc-windows-msvc machine=i386 exit_process=ExitProcess@4 kill_at=-k
 else
@@ -88,18 +131,8 @@ printf 'LIBRARY kernel32.dll\nEXPORTS\n    %s\n' "$exit_process" >"$msvc/kernel3
 "$lld_link" /nologo /entry:host_main /subsystem:console /nodefaultlib /out:"$prefix/bin/msvc_host.exe" \
   "$msvc/msvc_host.obj" "$prefix/lib/zephronpro.lib" "$msvc/kernel32.lib" >"$msvc/link.txt" 2>&1 ||
   fail "lld-link could not link against zephronpro.lib: $(cat "$msvc/link.txt")"
-[ "$(imports_of "$prefix/bin/msvc_host.exe")" = "display_num_cards first_window " ] ||
-  fail "msvc_host.exe imports from zephronpro.dll: $(imports_of "$prefix/bin/msvc_host.exe")(wanted the plain names)"
-run "$prefix/bin/msvc_host.exe" || fail "msvc_host.exe failed (exit status $?): $(cat "$work/out.txt")"
-echo "zephronpro.lib: msvc_host.exe linked by lld-link and ran"
-
-# 3. LoadLibrary and GetProcAddress: the installed sample host, a declined run.
-run "$prefix/bin/zephronpro-sample.exe" --cards-file "Z:$work/cards.txt" --confirm cancel ||
-  fail "the installed sample host failed: $(cat "$work/out.txt")"
-case "$(cat "$work/out.txt")" in
-  *"ok_to_save(1009, 1006, 1, 2) = 2"*) echo "LoadLibrary: the installed sample host made a declined run" ;;
-  *) fail "the installed sample host printed: $(cat "$work/out.txt")" ;;
-esac
+check_imports "$prefix/bin/msvc_host.exe"
+echo "zephronpro.lib: msvc_host.exe linked by lld-link"
 
 # The ZIP package holds the same files.
 "$cpack" --config "$build/CPackConfig.cmake" -G ZIP -B "$work/zip" >/dev/null
