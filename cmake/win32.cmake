@@ -9,8 +9,11 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 # --- Wine: a prefix of the build's own, and the emulator that uses it ------
 # ZP_WINE=OFF builds what is shipped (the DLL, the sample host, the import
-# libraries) and no prefix and no test: for a 32-bit tree on a machine whose
-# kernel runs no 32-bit programs.
+# libraries) and no prefix and no test. ZP_WINE_PREFIX=OFF builds the tests
+# too but makes no prefix: for a tree whose programs run on another machine
+# that sees this tree at the same path and makes the prefix there
+# (make-wineprefix.sh), as the 32-bit tree does on a machine whose kernel
+# runs no 32-bit programs.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(ZP_ARCH win64)
   set(ZP_WINE_LOADER /usr/lib/wine/wine64)
@@ -19,13 +22,16 @@ else()
   set(ZP_WINE_LOADER /usr/lib/wine/wine)
 endif()
 
-option(ZP_WINE "Run this tree's programs and tests under Wine" ON)
+option(ZP_WINE "Build this tree's tests, which run under Wine" ON)
+option(ZP_WINE_PREFIX "Make this tree's Wine prefix here, as part of the build" ON)
 set(ZP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-env.sh.in ${CMAKE_BINARY_DIR}/wine-env.sh @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 if(ZP_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+endif()
+if(ZP_WINE AND ZP_WINE_PREFIX)
   add_custom_command(OUTPUT ${ZP_WINEPREFIX}/.zp-ready
                      COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/make-wineprefix.sh ${CMAKE_BINARY_DIR}
                      COMMENT "Making the ${ZP_ARCH} Wine prefix (once per build tree)")
