@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <set>
 
@@ -175,6 +176,183 @@ TEST_F(Dll, ControlWordIsPutBackAfterEveryCall) {
   __asm__ __volatile__("fnstcw %0" : "=m"(seen));
   // Bit 6 of the x87 control word is reserved and always reads as 1.
   EXPECT_EQ(0x133F, seen & ~0x40);
+}
+
+// ---- a host's exceptions pass through the library ------------------------
+
+// A host window whose procedure fails, with a C++ exception or a structured
+// one, on host_fault_message. The message is posted before ask_which_card,
+// so the card dialog's modal loop is the one that dispatches it.
+constexpr UINT host_fault_message = WM_APP + 0x51;
+constexpr DWORD host_exception_code = 0xE0005A50;  // customer bit set
+struct host_error {};
+bool host_throws_cpp = true;
+HWND card_dialog_at_fault = nullptr;
+
+LRESULT CALLBACK failing_host_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == host_fault_message) {
+    card_dialog_at_fault = FindWindowA("#32770", expected_selection_caption);
+    if (host_throws_cpp) throw host_error{};
+    RaiseException(host_exception_code, 0, 0, nullptr);
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+HWND failing_host_window() {
+  WNDCLASSA window_class = {};
+  window_class.lpfnWndProc = failing_host_procedure;
+  window_class.hInstance = GetModuleHandleA(nullptr);
+  window_class.lpszClassName = "zp failing host";
+  RegisterClassA(&window_class);  // fails harmlessly the second time
+  return CreateWindowExA(0, window_class.lpszClassName, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                         nullptr);
+}
+
+// The host's own structured exception handler around one entry point call:
+// true when it caught host_exception_code and the stack was unwound to it.
+std::atomic<bool> host_handler_caught{false};
+
+#ifdef _WIN64
+// As a Win64 compiler makes __try/__except: the unwind data of guarded_call
+// names the handler, which unwinds every frame above it (ours, the
+// platform's) and resumes after the call. The nop keeps the return address
+// out of the epilogue, where the system would not call the handler.
+extern "C" int32_t guarded_call(one_argument_entry entry, int32_t argument);
+extern "C" char guarded_call_resume[];
+asm(R"(
+    .text
+    .globl guarded_call
+    .globl guarded_call_resume
+    .def guarded_call; .scl 2; .type 32; .endef
+    .seh_proc guarded_call
+guarded_call:
+    subq $40, %rsp
+    .seh_stackalloc 40
+    .seh_endprologue
+    .seh_handler host_exception_handler, @except
+    movq %rcx, %rax
+    movl %edx, %ecx
+    call *%rax
+    nop
+guarded_call_resume:
+    addq $40, %rsp
+    ret
+    .seh_endproc
+)");
+
+extern "C" EXCEPTION_DISPOSITION host_exception_handler(EXCEPTION_RECORD* record, void* frame, CONTEXT* context,
+                                                        DISPATCHER_CONTEXT* dispatch) {
+  if (IS_UNWINDING(record->ExceptionFlags) || record->ExceptionCode != host_exception_code)
+    return ExceptionContinueSearch;
+  host_handler_caught = true;
+  RtlUnwindEx(frame, guarded_call_resume, record, nullptr, context, dispatch->HistoryTable);  // does not return
+  return ExceptionContinueSearch;
+}
+#else
+// i386: a registration of our own on the fs:[0] chain, the frame-based
+// handlers' list. The handler unwinds (the unwind handlers of the frames
+// above ours run and leave the chain), then jumps back into guarded_call,
+// whose frame is intact, with __builtin_longjmp, which only restores the
+// stack and frame pointers.
+struct host_registration {
+  host_registration* previous;
+  void* handler;
+};
+void* guarded_call_resume[5];
+
+extern "C" EXCEPTION_DISPOSITION __cdecl host_exception_handler(EXCEPTION_RECORD* record, void* frame, CONTEXT*,
+                                                                void*) {
+  if (IS_UNWINDING(record->ExceptionFlags) || record->ExceptionCode != host_exception_code)
+    return ExceptionContinueSearch;
+  host_handler_caught = true;
+  RtlUnwind(frame, nullptr, record, nullptr);
+  __builtin_longjmp(guarded_call_resume, 1);
+}
+
+int32_t guarded_call(one_argument_entry entry, int32_t argument) {
+  host_registration registration = {nullptr, reinterpret_cast<void*>(host_exception_handler)};
+  int32_t result = 0;
+  __asm__ __volatile__("movl %%fs:0, %0" : "=r"(registration.previous));
+  __asm__ __volatile__("movl %0, %%fs:0" : : "r"(&registration) : "memory");
+  if (__builtin_setjmp(guarded_call_resume) == 0) result = entry(argument);
+  __asm__ __volatile__("movl %0, %%fs:0" : : "r"(registration.previous) : "memory");
+  return result;
+}
+#endif
+
+// The host's exception has ended ask_which_card; the library must still
+// work: a further card dialog opens, takes a choice and returns it. The
+// first dialog stays open (its loop was left): the robot answers the new one.
+void expect_a_further_card_dialog_answered() {
+  ASSERT_NE(nullptr, card_dialog_at_fault) << "the fault came from the card dialog's loop";
+  robot::session user([] {
+    HWND dialog = robot::wait_for([](HWND w) {
+      return w != card_dialog_at_fault && IsWindowVisible(w) && robot::text_of(w) == expected_selection_caption;
+    });
+    if (!dialog) return robot::close_everything();
+    robot::click(GetDlgItem(dialog, 1024));
+    Sleep(30);
+    robot::press(dialog, 1011);
+  });
+  EXPECT_EQ(1024, lib.ask_which_card(5)) << "card 3";
+  user.join();
+}
+
+// Ends the card dialog if the host's exception never got out of its loop,
+// so that a fault of the library fails the test instead of hanging it.
+robot::session end_the_loop_if_stuck(const std::atomic<bool>* back) {
+  return robot::session([back] {
+    for (int waited = 0; waited < 5000 && !*back; waited += 50) Sleep(50);
+    if (!*back) robot::close_everything();
+  });
+}
+
+TEST_F(Dll, HostsCppExceptionFromItsWindowProcedurePassesThroughTheModalLoop) {
+#ifndef _WIN64
+  // i686 unwinds C++ exceptions with DWARF tables (DW2), found only in the
+  // modules registered with the throwing module's own runtime: the user32
+  // frames between a window procedure and DispatchMessage are never among
+  // them, so such an exception cannot leave a window procedure on i386,
+  // whatever loop dispatched it (the host's own as well as ours).
+  GTEST_SKIP() << "i386 DW2 C++ exceptions cannot unwind through user32's frames, even from the host's own loop";
+#endif
+  HWND host = failing_host_window();
+  ASSERT_NE(nullptr, host);
+  host_throws_cpp = true;
+  card_dialog_at_fault = nullptr;
+  robot::drain_messages();
+  PostMessageA(host, host_fault_message, 0, 0);
+  std::atomic<bool> back{false};
+  robot::session guard = end_the_loop_if_stuck(&back);
+  bool caught = false;
+  try {
+    lib.ask_which_card(5);
+  } catch (const host_error&) {
+    caught = true;
+  }
+  back = true;
+  guard.join();
+  EXPECT_TRUE(caught);
+  expect_a_further_card_dialog_answered();
+  DestroyWindow(host);
+}
+
+TEST_F(Dll, HostsStructuredExceptionFromItsWindowProcedurePassesThroughTheModalLoop) {
+  HWND host = failing_host_window();
+  ASSERT_NE(nullptr, host);
+  host_throws_cpp = false;
+  card_dialog_at_fault = nullptr;
+  host_handler_caught = false;
+  robot::drain_messages();
+  PostMessageA(host, host_fault_message, 0, 0);
+  std::atomic<bool> back{false};
+  robot::session guard = end_the_loop_if_stuck(&back);
+  guarded_call(lib.ask_which_card, 5);
+  back = true;
+  guard.join();
+  EXPECT_TRUE(host_handler_caught);
+  expect_a_further_card_dialog_answered();
+  DestroyWindow(host);
 }
 
 TEST_F(Dll, ThreadRunningBeforeTheLoadGetsItsFontOnFirstUse) {
