@@ -12,8 +12,11 @@
 #include <map>
 #include <ostream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "pe_file.h"
 
@@ -56,20 +59,25 @@ class DllFile : public testing::TestWithParam<dll_file> {
  protected:
   void SetUp() override {
     path = path_of(GetParam());
+    // ./run.sh builds both DLLs before these tests run: a missing, damaged
+    // or wrong file is the product failing its check, never a skip.
     const std::vector<unsigned char> bytes = read_whole_file(path);
-    if (bytes.empty())
-      GTEST_SKIP() << "no " << GetParam().arch << " DLL at " << path << ": build it first (./run.sh does), or name one with "
-                   << GetParam().path_variable;
+    ASSERT_FALSE(bytes.empty()) << "no " << GetParam().arch << " DLL at " << path
+                                << " (missing or empty): build it first (./run.sh does), or name one with "
+                                << GetParam().path_variable;
     tables = read_pe_tables(bytes);
     ASSERT_TRUE(tables.valid) << path << ": " << tables.error;
+    ASSERT_EQ(GetParam().machine, tables.machine)
+        << path << " is not a " << GetParam().arch << " DLL: its machine is 0x" << std::hex << tables.machine;
+    ASSERT_EQ(GetParam().optional_magic, tables.optional_magic)
+        << path << " is not a " << GetParam().arch << " DLL (optional header magic)";
   }
   std::string path;
   pe_tables tables;
 };
 
+// The machine and the PE32/PE32+ magic are checked by SetUp, for every test.
 TEST_P(DllFile, IsADllForItsMachine) {
-  EXPECT_EQ(GetParam().machine, tables.machine) << path;
-  EXPECT_EQ(GetParam().optional_magic, tables.optional_magic) << path;
   EXPECT_TRUE(tables.characteristics & 0x2000) << path << " is not marked as a DLL";
 }
 
@@ -102,23 +110,46 @@ struct instruction {
   std::string operands;
 };
 
+// Prefixes change nothing that matters here, but objdump prints them before
+// the mnemonic: "repz ret $0x8" is a ret, "notrack jmp *%eax" a jmp.
+const std::set<std::string> prefixes = {"rep",    "repz",   "repe",   "repnz",  "repne",    "lock",    "bnd",
+                                        "notrack", "cs",    "ds",     "es",     "fs",       "gs",      "ss",
+                                        "data16", "data32", "addr16", "addr32", "xacquire", "xrelease"};
+
+// One line of `objdump -d -w --no-show-raw-insn` ("  401000:\tbnd jmp 401010
+// <f+0x10>") into the code listing; other lines (headers, labels) are passed by.
+void read_listing_line(const std::string& line, std::map<uint64_t, instruction>* code) {
+  char* end = nullptr;
+  const uint64_t address = std::strtoull(line.c_str(), &end, 16);
+  if (end == line.c_str() || *end != ':' || end[1] != '\t') return;
+  std::istringstream words(end + 2);
+  instruction i;
+  std::string word;
+  while (words >> word) {
+    i.mnemonic = word;  // a prefix alone on its line stays the mnemonic
+    if (!prefixes.count(word)) break;
+  }
+  std::getline(words >> std::ws, i.operands);
+  i.operands.erase(i.operands.find_last_not_of(" \r\n") + 1);
+  (*code)[address] = i;
+}
+
+// Why the disassembler cannot run, or "" when it can.
+std::string objdump_missing() {
+  const std::string objdump = ZP_I686_OBJDUMP;
+  const std::string missing = "i686-w64-mingw32-objdump not found; install binutils-mingw-w64-i686";
+  if (objdump.empty() || objdump.find("NOTFOUND") != std::string::npos) return missing;
+  if (access(objdump.c_str(), X_OK) != 0) return missing + " (ZP_I686_OBJDUMP names " + objdump + ", no program)";
+  return "";
+}
+
 std::map<uint64_t, instruction> disassemble(const std::string& file, std::string* error) {
   std::map<uint64_t, instruction> code;
   const std::string command = std::string("'") + ZP_I686_OBJDUMP + "' -d -w --no-show-raw-insn '" + file + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return *error = "cannot run " + command, code;
   char line[1024];
-  while (std::fgets(line, sizeof line, pipe)) {
-    char* end = nullptr;
-    const uint64_t address = std::strtoull(line, &end, 16);
-    if (end == line || *end != ':' || end[1] != '\t') continue;
-    std::string text(end + 2);
-    text.erase(text.find_last_not_of(" \n") + 1);
-    // Prefixes (rep, lock, data16...) change nothing that matters here.
-    size_t space = text.find(' ');
-    instruction i{text.substr(0, space), space == std::string::npos ? "" : text.substr(text.find_first_not_of(' ', space))};
-    code[address] = i;
-  }
+  while (std::fgets(line, sizeof line, pipe)) read_listing_line(line, &code);
   if (pclose(pipe) != 0 || code.empty()) *error = "no code listed by: " + command;
   return code;
 }
@@ -144,6 +175,11 @@ std::set<uint32_t> returns_from(const std::map<uint64_t, instruction>& code, uin
         returns.insert(i.operands.empty() ? 0 : static_cast<uint32_t>(std::strtoul(i.operands.c_str() + 1, nullptr, 16)));
         break;
       }
+      // retw (16-bit), lret, iret: no stdcall return, and no way onwards.
+      if (i.mnemonic.rfind("ret", 0) == 0 || i.mnemonic.rfind("lret", 0) == 0 || i.mnemonic.rfind("iret", 0) == 0) {
+        unfollowed->push_back(i.mnemonic);
+        break;
+      }
       if (i.mnemonic == "hlt" || i.mnemonic == "ud2" || i.mnemonic == "int3") break;
       const bool jump = i.mnemonic == "jmp";
       if (jump || (i.mnemonic[0] == 'j' && i.mnemonic != "jmp") || i.mnemonic.rfind("loop", 0) == 0) {
@@ -161,8 +197,11 @@ std::set<uint32_t> returns_from(const std::map<uint64_t, instruction>& code, uin
 }
 
 TEST_P(DllFile, I386EveryExportRemovesExactlyItsArguments) {
-  if (tables.machine != 0x14C)
+  if (GetParam().machine != 0x14C)
     GTEST_SKIP() << "i386 only: x86-64 has one calling convention, in which the caller removes the arguments";
+  // The check of the product: without its tool it fails, it does not pass.
+  const std::string missing = objdump_missing();
+  ASSERT_TRUE(missing.empty()) << missing;
   std::string error;
   const std::map<uint64_t, instruction> code = disassemble(path, &error);
   ASSERT_TRUE(error.empty()) << error;
@@ -178,6 +217,44 @@ TEST_P(DllFile, I386EveryExportRemovesExactlyItsArguments) {
         << e.first << ": the bytes its returns remove from the stack (ret $N)";
     EXPECT_TRUE(unfollowed.empty()) << e.first << ": paths not followed, first: " << unfollowed.front();
   }
+}
+
+// The walk over the prefixed forms objdump prints: each is the ret or jmp it
+// carries, so a path neither stops early nor runs on into the next code.
+TEST(StackDisciplineWalk, ReadsPrefixedReturnsAndJumpsAsWhatTheyAre) {
+  const char* const listing[] = {
+      "zephronpro.dll:     file format pei-i386",
+      "00401000 <_first_window@0>:",
+      "  401000:\tpush   %ebx",
+      "  401001:\tbnd jmp 401010 <_first_window@0+0x10>",
+      "  401007:\tret",  // not reached: the bnd jmp does not fall through
+      "  401010:\tje,pt  401020 <_first_window@0+0x20>",
+      "  401013:\tds jmp 401030 <_first_window@0+0x30>",
+      "  401016:\tret    $0x4",
+      "  401020:\trepz ret $0x8",
+      "  401022:\tret    $0xc",
+      "  401030:\tnotrack jmp *%eax",
+      "  401033:\tret    $0x10",
+      "  401040:\tds ds jmp 401050 <_first_window@0+0x50>",
+      "  401044:\tretw",
+      "  401050:\tbnd ret $0x8",
+  };
+  std::map<uint64_t, instruction> code;
+  for (const char* line : listing) read_listing_line(line, &code);
+  ASSERT_EQ(13u, code.size());
+  EXPECT_EQ("ret", code.at(0x401020).mnemonic);
+  EXPECT_EQ("$0x8", code.at(0x401020).operands);
+  EXPECT_EQ("jmp", code.at(0x401040).mnemonic);
+
+  std::vector<std::string> unfollowed;
+  EXPECT_EQ(std::set<uint32_t>{8}, returns_from(code, 0x401000, &unfollowed));
+  EXPECT_EQ(std::vector<std::string>{"jmp *%eax"}, unfollowed);
+  unfollowed.clear();
+  EXPECT_EQ(std::set<uint32_t>{8}, returns_from(code, 0x401040, &unfollowed));
+  EXPECT_TRUE(unfollowed.empty()) << unfollowed.front();
+  unfollowed.clear();
+  EXPECT_EQ(std::set<uint32_t>{}, returns_from(code, 0x401044, &unfollowed));
+  EXPECT_EQ(std::vector<std::string>{"retw"}, unfollowed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, DllFile, testing::ValuesIn(dll_files),

@@ -1,6 +1,7 @@
 #include "pe_file.h"
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -56,6 +57,12 @@ pe_tables read_pe_tables(const std::vector<unsigned char>& file) {
     const size_t s = table + i * 40u;
     sections.push_back({r.u32(s + 12), r.u32(s + 8), r.u32(s + 20), r.u32(s + 16)});
   }
+  if (!r.ok) return t.error = "truncated headers", t;
+  // A file cut short may keep its tables and lose code behind them.
+  for (const section& s : sections)
+    if (static_cast<uint64_t>(s.raw_offset) + s.raw_size > file.size())
+      return t.error = "truncated: a section ends at byte " + std::to_string(uint64_t{s.raw_offset} + s.raw_size) +
+                       " of a " + std::to_string(file.size()) + "-byte file", t;
   auto offset = [&](uint32_t rva) -> size_t {
     for (const section& s : sections) {
       const uint32_t size = s.virtual_size > s.raw_size ? s.virtual_size : s.raw_size;

@@ -1,6 +1,6 @@
 // Reads the export and import tables of a PE32 or PE32+ file from its bytes,
 // so a test can check what the DLL file itself promises, not what a loader
-// makes of it. Portable: the native tests read the DLLs with it too.
+// makes of it. Portable: shared by the native and the Wine tests.
 #pragma once
 
 #include <cstdint>
