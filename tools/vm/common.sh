@@ -15,11 +15,11 @@ vm_fail() {
   exit 1
 }
 
-# The recipe's fingerprint: a change to any of these scripts or to the
-# package list makes a new image.
+# The recipe's fingerprint: a change to the scripts that make the image or
+# to what it holds makes a new image.
 vm_recipe() {
-  cat "$vm_scripts/common.sh" "$vm_scripts/image.sh" "$vm_scripts/guest-init.sh" "$vm_scripts/initrd-init.sh" |
-    sha256sum | cut -c1-16
+  { cat "$vm_scripts/image.sh" "$vm_scripts/guest-init.sh" "$vm_scripts/initrd-init.sh"
+    echo "$vm_suite $vm_packages"; } | sha256sum | cut -c1-16
 }
 
 # vm_boot <serial-log> <seconds> <kernel-extra> <drive>...: boots the guest

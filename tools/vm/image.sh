@@ -74,14 +74,14 @@ install -D -m 755 busybox/bin/busybox root/usr/local/bin/busybox
 mkdir -p root/etc/dpkg/dpkg.cfg.d
 printf 'force-unsafe-io\npath-exclude=/usr/share/doc/*\npath-exclude=/usr/share/man/*\n' >root/etc/dpkg/dpkg.cfg.d/zp-vm
 # The disk is made from the folder: nothing is mounted on this machine.
-mkfs.ext4 -q -F -L zproot -d root stage.img 6G
+mkfs.ext4 -q -F -L zproot -d root stage.img 6G >/dev/null
 rm -rf root debs kernel busybox initrd
 
 vm_say "disk made, $(elapsed); installing inside the emulated PC"
 status=0
-vm_boot stage2.log 1800 zpstage=2 "file=$vm_dir/stage.img,format=raw,if=virtio" || status=$?
+vm_boot stage2.log 2400 zpstage=2 "file=$vm_dir/stage.img,format=raw,if=virtio" 2>qemu.log || status=$?
 if ! grep -aq 'ZP-GUEST-DONE rc=0' stage2.log; then
-  [ $status = 124 ] && why="it ran out of its 30 minutes" || why="$(grep -a 'ZP-GUEST' stage2.log | tail -n 2 | tr '\n' ' ')"
+  [ $status = 124 ] && why="it ran out of its 40 minutes" || why="$(grep -a 'ZP-GUEST' stage2.log | tail -n 2 | tr '\n' ' ')"
   vm_fail "the install inside the emulated PC failed: $why; its serial log is $vm_dir/stage2.log. Run ./run.sh test again to start over."
 fi
 mv stage.img root.img
