@@ -114,7 +114,8 @@ run_tests() {  # name command... (ctest last, so that --output-junit goes to it)
   local name=$1 status=0
   shift
   echo "=== $name"
-  "$@" --output-junit "$results/$name.xml" 2>&1 | tee "$results/$name.log" || status=$?
+  "$@" --output-junit "$results/$name.xml" --test-output-size-passed 1000000 --test-output-size-failed 1000000 2>&1 |
+    tee "$results/$name.log" || status=$?
   runs+=("$name"$'\t'"$status"$'\t'"$results/$name.xml"$'\t'"$results/$name.log")
 }
 vm_tests() {
@@ -131,22 +132,25 @@ vm_tests() {
 # One line per test case of a JUnit file: its state (passed, failed or
 # skipped: ctest marks a test it could not start "notrun" too, which is a
 # failure), its name and why (for a skip, the line after the test's own
-# "Skipped", else ctest's message).
+# "Skipped", else ctest's message). A Wine test program is one ctest test
+# of many GoogleTest cases: a case it skipped is listed as a skip of its own.
 junit_cases() {  # file
   awk 'function attribute(name) {
       if (!match($0, name "=\"[^\"]*\"")) return ""
       return substr($0, RSTART + length(name) + 2, RLENGTH - length(name) - 3)
     }
-    /<testcase / { name = attribute("name"); status = attribute("status"); message = ""; reason = ""; want = 0 }
+    /<testcase / { name = attribute("name"); status = attribute("status"); message = ""; reason = ""; want = 0; inner = "" }
     /<skipped / || /<failure / { message = attribute("message") }
     want && reason == "" && NF { reason = $0 }
-    /Skipped$/ { want = 1 }
+    /Skipped$/ { want = 1; reason = "" }
+    /^\[  SKIPPED \] [^ ]+ \([0-9]+ ms\)$/ { inner = inner "skipped\t" name ": " $4 "\t" reason "\n"; want = 0 }
     /<\/testcase>/ {
       if (status == "run") state = "passed"
       else if (status == "notrun" && message ~ /^SKIP_/ || status == "disabled") state = "skipped"
       else state = "failed"
       if (reason == "" || state == "failed") reason = message
       print state "\t" name "\t" reason
+      if (state == "passed") printf "%s", inner
     }' "$1" |
     sed 's/&quot;/"/g; s/&apos;/'"'"'/g; s/&lt;/</g; s/&gt;/>/g; s/&amp;/\&/g'
 }

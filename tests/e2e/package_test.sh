@@ -21,7 +21,7 @@ fail() { echo "package test ($half): $*" >&2; exit 1; }
 
 if [ "$half" = run ]; then
   arch=$3
-  for f in consumer/tiny_host.exe mingw_host.exe prefix/bin/msvc_host.exe; do
+  for f in consumer/tiny_host.exe prefix/bin/mingw_host.exe prefix/bin/msvc_host.exe; do
     [ -f "$work/$f" ] || fail "no $work/$f: the package test's link half must pass first (ctest -R '^package')"
   done
   # Output into a file, not a pipe: Wine services that a program starts
@@ -29,8 +29,8 @@ if [ "$half" = run ]; then
   run() {
     "$build/wine-run" "$@" </dev/null >"$work/out.txt" 2>&1
   }
-  for host in consumer/tiny_host.exe mingw_host.exe; do
-    run "$work/$host" || fail "$host failed: $(cat "$work/out.txt")"
+  for host in consumer/tiny_host.exe prefix/bin/mingw_host.exe; do
+    run "$work/$host" || fail "$host failed (exit status $?): $(cat "$work/out.txt")"
     case "$(cat "$work/out.txt")" in
       *"first_window() = 0, display_num_cards(2) = 0, window: Detected  2 ZEPHRON Pro I/O Cards in this computer"*)
         echo "$host ran" ;;
@@ -111,9 +111,9 @@ echo "find_package: the other architecture is told the package is for $arch"
 
 # 2. MinGW's way: -lzephronpro finds libzephronpro.dll.a.
 "$cc" -Wall -Werror -I "$prefix/include" "$here/consumer/tiny_host.c" -L "$prefix/lib" -lzephronpro \
-  -o "$work/mingw_host.exe" >"$work/mingw.txt" 2>&1 ||
+  -o "$prefix/bin/mingw_host.exe" >"$work/mingw.txt" 2>&1 ||
   fail "a MinGW host did not link against libzephronpro.dll.a: $(cat "$work/mingw.txt")"
-check_imports "$work/mingw_host.exe"
+check_imports "$prefix/bin/mingw_host.exe"
 echo "libzephronpro.dll.a: mingw_host.exe linked"
 
 # 3. MSVC's way: zephronpro.lib and lld-link, no C runtime.

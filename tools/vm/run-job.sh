@@ -48,7 +48,7 @@ trap 'rm -rf "$job" "$disk"' EXIT
 } >"$job/job.sh"
 mkdir -p "$job/out"
 # Room for what the job writes: a Wine prefix, pictures, logs.
-mkfs.ext4 -q -F -L zpjob -d "$job" "$disk" "$(($(du -sm "$job" | cut -f1) + 1536))M"
+mkfs.ext4 -q -F -L zpjob -d "$job" "$disk" "$(($(du -sm "$job" | cut -f1) + 1536))M" >/dev/null
 
 serial=$vm_dir/serial-$(basename "$out").log
 : >"$serial"
@@ -66,7 +66,7 @@ until grep -aq 'ZP-GUEST: job started' "$serial"; do
   sleep 1
 done
 booted=$(($(date +%s) - started))
-tail -n +1 --pid=$qemu -f "$serial" | sed -n '/ZP-GUEST: job started/,$p' || true
+tail -n +1 --pid=$qemu -f "$serial" | sed -u -n '/ZP-GUEST: job started/,$p' || true
 status=0
 wait $qemu || status=$?
 took=$(($(date +%s) - started))

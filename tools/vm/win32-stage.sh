@@ -14,6 +14,9 @@ echo "emulated win32: Wine prefix made in $(($(date +%s) - started)) s"
 export ZP_HEADLESS=1
 screen() { xvfb-run -a -s "-screen 0 1280x1024x24" "$source/tools/with-wineserver.sh" "$@"; }
 case "$what" in
-  test) screen ctest --test-dir "$tree" --output-on-failure -LE no_wine --output-junit "$ZP_VM_OUT/junit.xml" ;;
+  test)
+    screen ctest --test-dir "$tree" --output-on-failure -LE no_wine --output-junit "$ZP_VM_OUT/junit.xml" \
+      --test-output-size-passed 1000000 --test-output-size-failed 1000000
+    ;;
   gallery) screen "$source/tools/sample-run.sh" "$tree" --pictures "$ZP_VM_OUT/gallery" ;;
 esac
