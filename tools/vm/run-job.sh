@@ -61,7 +61,7 @@ until grep -aq 'ZP-GUEST: job started' "$serial"; do
   kill -0 $qemu 2>/dev/null || break
   if [ $(($(date +%s) - started)) -ge "$boot_limit" ]; then
     kill $qemu
-    stage_fail boot "the emulated PC did not start the job within $boot_limit s; its serial log is $serial."
+    stage_fail boot "the emulated PC did not start the job within $boot_limit s; its serial log is $serial. A damaged image boots no more: delete $vm_dir and run ./run.sh test again to make it anew."
   fi
   sleep 1
 done
