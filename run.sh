@@ -95,7 +95,7 @@ start_vm_image() {
 wait_vm_image() {
   local started=$SECONDS
   echo "emulated win32: waiting for the image (log $vm_image_log)"
-  wait $vm_image || { cat "$vm_image_log" >&2; return 1; }
+  wait $vm_image || return 1
   tail -n 1 "$vm_image_log"
   echo "emulated win32: image ready after a wait of $((SECONDS - started)) s"
 }
@@ -124,7 +124,8 @@ vm_tests() {
   if wait_vm_image; then
     run_in_vm 3000 "$out" test 2>&1 | tee "$results/win32-emulated.log" || status=$?
   else
-    echo "emulated win32: image failed: see above and $vm_image_log" | tee "$results/win32-emulated.log"
+    { echo "emulated win32: the image could not be made; the end of $vm_image_log:"; tail -n 5 "$vm_image_log"; } |
+      tee "$results/win32-emulated.log"
     status=3
   fi
   runs+=("win32-emulated"$'\t'"$status"$'\t'"$out/junit.xml"$'\t'"$results/win32-emulated.log")
@@ -231,7 +232,7 @@ case "$what" in
     build_win32
     if [ $use_vm = 1 ]; then
       [ $# = 0 ] || die "options for the gallery's third run need 32-bit programs here; the emulated PC takes none."
-      wait_vm_image || die "the emulated 32-bit PC could not be made (see above)."
+      wait_vm_image || die "the emulated 32-bit PC could not be made: $(tail -n 3 "$vm_image_log")"
       run_in_vm 1800 "$build/gallery" gallery || die "the gallery run in the emulated 32-bit PC failed (see above)."
       rm -f "$here"/docs/gallery/[0-9][0-9]-*.png
       cp "$build"/gallery/gallery/*.png "$here/docs/gallery/"
