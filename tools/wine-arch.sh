@@ -31,7 +31,7 @@ status=$?
 case "$said" in
   *"32-bit Windows program ran"*)
     [ $status = 0 ] && {
-      echo "Wine: this machine runs 32-bit and 64-bit Windows programs."
+      echo "Wine: this machine runs 32-bit Windows programs."
       exit 0
     }
     ;;
