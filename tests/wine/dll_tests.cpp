@@ -298,13 +298,27 @@ void expect_a_further_card_dialog_answered() {
   user.join();
 }
 
-// Ends the card dialog if the host's exception never got out of its loop,
+// Makes the host window fail (with a C++ exception or a structured one)
+// while ask_which_card's loop dispatches, around the host's own call. A
+// guard ends the card dialog if the exception never gets out of its loop,
 // so that a fault of the library fails the test instead of hanging it.
-robot::session end_the_loop_if_stuck(const std::atomic<bool>* back) {
-  return robot::session([back] {
-    for (int waited = 0; waited < 5000 && !*back; waited += 50) Sleep(50);
-    if (!*back) robot::close_everything();
+template <typename Call>
+void fail_inside_the_card_dialog(bool cpp, Call host_call) {
+  HWND host = failing_host_window();
+  ASSERT_NE(nullptr, host);
+  host_throws_cpp = cpp;
+  card_dialog_at_fault = nullptr;
+  robot::drain_messages();
+  PostMessageA(host, host_fault_message, 0, 0);
+  std::atomic<bool> back{false};
+  robot::session guard([&back] {
+    for (int waited = 0; waited < 5000 && !back; waited += 50) Sleep(50);
+    if (!back) robot::close_everything();
   });
+  host_call();
+  back = true;
+  guard.join();
+  DestroyWindow(host);
 }
 
 TEST_F(Dll, HostsCppExceptionFromItsWindowProcedurePassesThroughTheModalLoop) {
@@ -316,43 +330,23 @@ TEST_F(Dll, HostsCppExceptionFromItsWindowProcedurePassesThroughTheModalLoop) {
   // whatever loop dispatched it (the host's own as well as ours).
   GTEST_SKIP() << "i386 DW2 C++ exceptions cannot unwind through user32's frames, even from the host's own loop";
 #endif
-  HWND host = failing_host_window();
-  ASSERT_NE(nullptr, host);
-  host_throws_cpp = true;
-  card_dialog_at_fault = nullptr;
-  robot::drain_messages();
-  PostMessageA(host, host_fault_message, 0, 0);
-  std::atomic<bool> back{false};
-  robot::session guard = end_the_loop_if_stuck(&back);
   bool caught = false;
-  try {
-    lib.ask_which_card(5);
-  } catch (const host_error&) {
-    caught = true;
-  }
-  back = true;
-  guard.join();
+  fail_inside_the_card_dialog(true, [&] {
+    try {
+      lib.ask_which_card(5);
+    } catch (const host_error&) {
+      caught = true;
+    }
+  });
   EXPECT_TRUE(caught);
   expect_a_further_card_dialog_answered();
-  DestroyWindow(host);
 }
 
 TEST_F(Dll, HostsStructuredExceptionFromItsWindowProcedurePassesThroughTheModalLoop) {
-  HWND host = failing_host_window();
-  ASSERT_NE(nullptr, host);
-  host_throws_cpp = false;
-  card_dialog_at_fault = nullptr;
   host_handler_caught = false;
-  robot::drain_messages();
-  PostMessageA(host, host_fault_message, 0, 0);
-  std::atomic<bool> back{false};
-  robot::session guard = end_the_loop_if_stuck(&back);
-  guarded_call(lib.ask_which_card, 5);
-  back = true;
-  guard.join();
+  fail_inside_the_card_dialog(false, [] { guarded_call(lib.ask_which_card, 5); });
   EXPECT_TRUE(host_handler_caught);
   expect_a_further_card_dialog_answered();
-  DestroyWindow(host);
 }
 
 TEST_F(Dll, ThreadRunningBeforeTheLoadGetsItsFontOnFirstUse) {
