@@ -10,6 +10,9 @@
 # ZP_NO_WIN32=1 takes that route on any machine; ZP_NO_VM=1 leaves the
 # emulated PC out of `test` (a quick loop), and says so as a skip.
 set -euo pipefail
+# Started in the background by a shell, we would ignore SIGINT, which no trap
+# can undo: start again with it restored, so that kill -INT ends the run too.
+[ -z "$(trap -p INT)" ] || exec env --default-signal=INT "$0" "$@"
 here=$(cd "$(dirname "$0")" && pwd)
 build=${ZP_BUILD_DIR:-$here/build}
 what=${1:-test}
