@@ -15,8 +15,7 @@ set -euo pipefail
 [ -z "$(trap -p INT)" ] || exec env --default-signal=INT "$0" "$@"
 here=$(cd "$(dirname "$0")" && pwd)
 build=${ZP_BUILD_DIR:-$here/build}
-what=${1:-test}
-[ $# = 0 ] || shift
+what=${1:-test} && shift $(($# > 0))
 die() { echo "run.sh: $*" >&2; exit 1; }
 case $what in sample | test | gallery | bench) ;; *) echo "usage: ./run.sh sample|test|gallery|bench [choices...]" >&2; exit 2 ;; esac
 
@@ -37,23 +36,17 @@ cleanup() {
     [ -d "$prefix" ] && WINEPREFIX=$prefix timeout 10 wineserver -k 2>/dev/null || true
   done
 }
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap cleanup EXIT && trap 'exit 130' INT && trap 'exit 143' TERM
 job() { "$@" & wait $!; }
 
 job "$here/tools/install-deps.sh" || die "installing the packages failed (see above); run ./run.sh as root on Debian, or install them yourself."
-probe=0
-job "$here/tools/wine-arch.sh" "$build/wine-probe" || probe=$?
+job "$here/tools/wine-arch.sh" "$build/wine-probe" && probe=0 || probe=$?
 [ $probe -le 1 ] || die "could not find out whether 32-bit Windows programs run here (see above)."
 [ $probe = 0 ] && native32=ON || native32=OFF
 
 build_tree() {  # tree target [cmake options...]
-  local tree=$1 target=$2
-  shift 2
-  job cmake -S "$here" -B "$build/$tree" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null || die "configuring $build/$tree failed (see above)."
-  job cmake --build "$build/$tree" -j2 --target "$target" ||
-    die "building $build/$tree failed (see the messages above); a Wine prefix that failed says why above it."
+  job cmake -S "$here" -B "$build/$1" -DCMAKE_BUILD_TYPE=Release "${@:3}" >/dev/null || die "configuring $build/$1 failed (see above)."
+  job cmake --build "$build/$1" -j2 --target "$2" || die "building $build/$1 failed (see above; a Wine prefix that failed says why)."
 }
 cross() { echo -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$1.cmake"; }
 # Where 32-bit programs do not run here, the win32 tree's prefix is made in
@@ -70,11 +63,9 @@ win64() { "$here/tools/wine-session.sh" "$build/win64" "$@"; }
 
 results=$build/results
 tests() {  # run-name command... : one ctest run, its JUnit file, log and exit status in $results
-  local name=$1
-  shift
-  echo "=== $name: $*"
-  { if "$@" --timeout 900 --output-junit "$results/$name.xml" --test-output-size-passed 1000000 \
-      --test-output-size-failed 1000000 --output-on-failure; then echo 0; else echo $?; fi >"$results/$name.status"; } 2>&1 |
+  local name=$1 && shift && echo "=== $name: $*"
+  { "$@" --timeout 900 --output-junit "$results/$name.xml" --test-output-size-passed 1000000 \
+      --test-output-size-failed 1000000 --output-on-failure && echo 0 >"$results/$name.status" || echo $? >"$results/$name.status"; } 2>&1 |
     tee "$results/$name.log" | sed -u "s/^/[$name] /"
 }
 

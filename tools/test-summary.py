@@ -52,7 +52,8 @@ for status_file in sorted(results.glob("*.status")):
         else:
             failed += 1
             verdict = re.search(rf"Test +#\d+: {re.escape(name)} \.*\s*\*+(.+?) +[\d.]+ sec", text)
-            why = verdict.group(1) if verdict else message or "failed"
+            cases = dict.fromkeys(re.findall(r"^\[  FAILED  \] ([^\s,]+).* \(\d+ ms\)$", out, re.M))  # the GoogleTest cases inside
+            why = ", ".join([verdict.group(1) if verdict else message or "failed"] + list(cases))
             count("failed", run, f"{name} ({why}); its output is in {log}")
     if status != "0" and not failed:
         count("failed", run, f"ctest ended with status {status} though no test failed; see {log}")
