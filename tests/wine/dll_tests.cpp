@@ -298,6 +298,21 @@ void expect_a_further_card_dialog_answered() {
   user.join();
 }
 
+// The host's stack where the unwound call was, under a canary, while the
+// host presses OK on the dialog that call left and serves it from below:
+// the bytes of the canary that changed.
+__attribute__((noinline)) void pump_until_gone(HWND dialog) {
+  robot::press(dialog, 1011);
+  for (DWORD start = GetTickCount(); IsWindow(dialog) && GetTickCount() - start < 5000; Sleep(1))
+    robot::drain_messages();
+}
+__attribute__((noinline)) int canary_bytes_changed_by_ending(HWND dialog) {
+  volatile unsigned char canary[64 * 1024];
+  for (volatile unsigned char& byte : canary) byte = 0xA5;
+  pump_until_gone(dialog);
+  return static_cast<int>(std::count_if(canary, canary + sizeof canary, [](unsigned char b) { return b != 0xA5; }));
+}
+
 // Makes the host window fail (with a C++ exception or a structured one)
 // while ask_which_card's loop dispatches, around the host's own call. A
 // guard ends the card dialog if the exception never gets out of its loop,
@@ -346,6 +361,8 @@ TEST_F(Dll, HostsStructuredExceptionFromItsWindowProcedurePassesThroughTheModalL
   host_handler_caught = false;
   fail_inside_the_card_dialog(false, [] { guarded_call(lib.ask_which_card, 5); });
   EXPECT_TRUE(host_handler_caught);
+  EXPECT_EQ(0, canary_bytes_changed_by_ending(card_dialog_at_fault)) << "written into the unwound call's stack";
+  EXPECT_FALSE(IsWindow(card_dialog_at_fault)) << "OK ended it";
   expect_a_further_card_dialog_answered();
 }
 
