@@ -483,6 +483,11 @@ void end_dialog(HWND dialog, int32_t result) {
   }
 }
 
+void destroy_dialog(HWND dialog) {
+  window_record record;
+  if (dialog_record(dialog, &record)) platform(DestroyWindow, dialog);
+}
+
 int32_t pump_events() {
   HWND noted = active_dialog;
   MSG message;

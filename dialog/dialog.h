@@ -49,6 +49,9 @@ void show_modeless(HWND dialog, dialog_callback callback);
 // *result; nothing writes there once this has returned, or was unwound.
 void show_modal(HWND dialog, dialog_callback callback, int32_t* result);
 void end_dialog(HWND dialog, int32_t result);
+// Destroys a dialog of the layer without WM_CLOSE, even one whose end a
+// host's exception cut short: for what an unwound modal screen left.
+void destroy_dialog(HWND dialog);
 int32_t pump_events();
 int32_t message_box(const std::string& text, const std::string& title, UINT style);
 void check_option(HWND dialog, int first_id, int last_id, int checked_id);

@@ -188,10 +188,18 @@ constexpr DWORD host_exception_code = 0xE0005A50;  // customer bit set
 struct host_error {};
 bool host_throws_cpp = true;
 HWND card_dialog_at_fault = nullptr;
+HFONT fonts_at_fault[2];  // the dialog's own and its heading's, if it had them yet
+
+void note_the_card_dialog_at_fault() {
+  card_dialog_at_fault = FindWindowA("#32770", expected_selection_caption);
+  const HWND font_users[] = {card_dialog_at_fault, GetDlgItem(card_dialog_at_fault, 1012)};
+  for (int i = 0; i < 2; ++i)
+    fonts_at_fault[i] = reinterpret_cast<HFONT>(SendMessageA(font_users[i], WM_GETFONT, 0, 0));
+}
 
 LRESULT CALLBACK failing_host_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == host_fault_message) {
-    card_dialog_at_fault = FindWindowA("#32770", expected_selection_caption);
+    note_the_card_dialog_at_fault();
     if (host_throws_cpp) throw host_error{};
     RaiseException(host_exception_code, 0, 0, nullptr);
   }
@@ -281,8 +289,8 @@ int32_t guarded_call(one_argument_entry entry, int32_t argument) {
 #endif
 
 // The host's exception has ended ask_which_card; the library must still
-// work: a further card dialog opens, takes a choice and returns it. The
-// first dialog stays open (its loop was left): the robot answers the new one.
+// work: a further card dialog opens, takes a choice and returns it. That
+// next call first ends what the unwound one left: its dialog and fonts.
 void expect_a_further_card_dialog_answered() {
   ASSERT_NE(nullptr, card_dialog_at_fault) << "the fault came from the card dialog's loop";
   robot::session user([] {
@@ -296,6 +304,8 @@ void expect_a_further_card_dialog_answered() {
   });
   EXPECT_EQ(1024, lib.ask_which_card(5)) << "card 3";
   user.join();
+  EXPECT_FALSE(IsWindow(card_dialog_at_fault)) << "the dialog the exception left";
+  for (HFONT font : fonts_at_fault) EXPECT_EQ(0u, GetObjectType(font)) << "a font the exception left";
 }
 
 // The host's stack where the unwound call was, under a canary, while the
