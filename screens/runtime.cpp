@@ -24,7 +24,8 @@
 // The string members the library uses, made here (this file is built
 // without exceptions) rather than taken from the toolchain's copy, whose
 // catch-and-rethrow cleanups need the whole exception runtime. The linker
-// keeps only the members that are called.
+// keeps only the members that are called on i386; on x86-64 their unwind
+// data, which the link always keeps, keeps every member (about 12 KB).
 template class std::basic_string<char>;
 
 namespace std {
@@ -54,3 +55,36 @@ void operator delete[](void* p, std::size_t) noexcept { free(p); }
 
 // Nothing calls it: it is the safety net above.
 extern "C" void _Unwind_Resume(void*) { abort(); }
+
+#ifdef _WIN64
+// The stack probe that a function with a frame of a page or more calls
+// first (the C runtime's start-up code too, for alloca). libgcc's has no
+// unwind data, so a stack overflow, raised right here, could not be unwound
+// to a host's handler. The same code, with its two pushes described.
+asm(R"(
+    .text
+    .globl ___chkstk_ms
+    .def ___chkstk_ms; .scl 2; .type 32; .endef
+    .seh_proc ___chkstk_ms
+___chkstk_ms:
+    pushq %rcx
+    .seh_pushreg %rcx
+    pushq %rax
+    .seh_pushreg %rax
+    .seh_endprologue
+    cmpq $0x1000, %rax
+    leaq 24(%rsp), %rcx
+    jb 2f
+1:  subq $0x1000, %rcx
+    orq $0, (%rcx)
+    subq $0x1000, %rax
+    cmpq $0x1000, %rax
+    ja 1b
+2:  subq %rax, %rcx
+    orq $0, (%rcx)
+    popq %rax
+    popq %rcx
+    ret
+    .seh_endproc
+)");
+#endif
