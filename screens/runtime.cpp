@@ -4,9 +4,12 @@
 // is a zero handle or a null from new (std::nothrow), and all of it is built
 // without exceptions, so its frames have no cleanups and a host's own
 // exception passes through them. What could still throw is the standard
-// library itself on exhausted memory or a length beyond max_size(); an
-// exception of ours could never cross the stdcall boundary into a host
-// anyway, so those end the process at once, as std::terminate would.
+// library itself on exhausted memory or a length beyond max_size(). An
+// exception of ours could never cross the stdcall boundary into a host, so
+// those raise the structured exception Windows' own allocator raises when
+// told to (HeapAlloc with HEAP_GENERATE_EXCEPTIONS): STATUS_NO_MEMORY. A
+// host can catch it and go on; uncaught, it ends the process with that code.
+// The library's next entry point releases what the interrupted one had open.
 // Defining them here keeps the toolchain's versions out of the link, and
 // with them the exception machinery they drag in: the name demangler of the
 // verbose terminate handler, printf, the unwinder and the POSIX thread
@@ -16,6 +19,8 @@
 // exceptions, or a toolchain function that throws), the link pulls in the
 // real unwinder, whose _Unwind_Resume clashes with the one below, and the
 // build fails instead of shipping a throw that cannot be caught.
+#include <windows.h>
+
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -28,12 +33,20 @@
 // data, which the link always keeps, keeps every member (about 12 KB).
 template class std::basic_string<char>;
 
+// Not continuable: the caller has no memory to go on with.
+[[noreturn]] static void raise_no_memory() {
+  RaiseException(STATUS_NO_MEMORY, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+  abort();  // only if a vectored handler continued it where it stood
+}
+
+// The library never passes a null text or a position beyond one's end: the
+// two logic errors cannot happen.
 namespace std {
-void __throw_length_error(const char*) { abort(); }
+void __throw_length_error(const char*) { raise_no_memory(); }
 void __throw_logic_error(const char*) { abort(); }
 void __throw_out_of_range_fmt(const char*, ...) { abort(); }
-void __throw_bad_alloc() { abort(); }
-void __throw_bad_array_new_length() { abort(); }
+void __throw_bad_alloc() { raise_no_memory(); }
+void __throw_bad_array_new_length() { raise_no_memory(); }
 }  // namespace std
 
 namespace __gnu_cxx {
@@ -42,7 +55,7 @@ void __verbose_terminate_handler() { abort(); }
 
 void* operator new(std::size_t size) {
   void* p = malloc(size ? size : 1);
-  if (!p) abort();
+  if (!p) raise_no_memory();
   return p;
 }
 void* operator new[](std::size_t size) { return operator new(size); }
