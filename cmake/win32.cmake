@@ -64,13 +64,17 @@ target_link_libraries(zp_core PUBLIC zp_text zp_dialog_portable)
 # Without exceptions: the library throws and catches nothing, so none of its
 # frames has a cleanup or a personality routine, and a host's exception (C++
 # or structured) raised in a window procedure that our message loop
-# dispatched unwinds straight through them to the host's handler. The unwind
-# tables stay: on x86-64 the system unwinder needs them (.pdata/.xdata) to
-# walk through any of our non-leaf functions. zp_text and the portable
-# dialog parts are part of the DLL too.
-target_compile_options(zp_core PRIVATE -Os -fno-exceptions -ffunction-sections -fdata-sections)
-target_compile_options(zp_text PRIVATE -fno-exceptions)
-target_compile_options(zp_dialog_portable PRIVATE -fno-exceptions)
+# dispatched unwinds straight through them to the host's handler. Unwind
+# tables: x86-64 has them, as the system unwinder walks a frame only through
+# them (.pdata/.xdata); i386 makes none, nothing reads them there (no
+# unwinder is linked, and a DWARF unwind cannot cross user32's frames). The
+# 2 KB of .eh_frame that the toolchain's start-up objects bring stay: its
+# crtbegin hands the section to a host's shared DWARF unwinder if there is
+# one. zp_text and the portable dialog parts are part of the DLL too.
+set(zp_lean -fno-exceptions $<$<STREQUAL:${ZP_ARCH},win32>:-fno-asynchronous-unwind-tables>)
+target_compile_options(zp_core PRIVATE -Os ${zp_lean} -ffunction-sections -fdata-sections)
+target_compile_options(zp_text PRIVATE ${zp_lean})
+target_compile_options(zp_dialog_portable PRIVATE ${zp_lean})
 
 # .def files name the i686 stdcall symbols with their @N, which the link
 # drops (--kill-at). x86-64 has no decoration: its link reads a copy without
@@ -93,15 +97,9 @@ function(zp_def_file source out_var)
 endfunction()
 zp_def_file(${PROJECT_SOURCE_DIR}/zephronpro.def ZP_DEF_FILE)
 
-# runtime.cpp replaces the toolchain's exception machinery (see there). Its
-# functions (string members, new, delete) call only the C runtime, never a
-# host, so no host exception passes their frames; it has no unwind tables,
-# which would keep every member of its string instantiation in the link
-# (about 18 KB on i686, 11 KB on x86-64).
+# runtime.cpp replaces the toolchain's exception machinery (see there).
 add_library(zephronpro SHARED screens/dll_main.cpp screens/runtime.cpp ${ZP_DEF_FILE})
-target_compile_options(zephronpro PRIVATE -Os -fno-exceptions -ffunction-sections -fdata-sections)
-set_source_files_properties(screens/runtime.cpp PROPERTIES
-                            COMPILE_OPTIONS "-fno-asynchronous-unwind-tables;-fno-unwind-tables")
+target_compile_options(zephronpro PRIVATE -Os ${zp_lean} -ffunction-sections -fdata-sections)
 target_link_libraries(zephronpro PRIVATE zp_core gdi32 user32)
 set_target_properties(zephronpro PROPERTIES PREFIX "" OUTPUT_NAME zephronpro)
 target_link_options(zephronpro PRIVATE ${ZP_STATIC_RUNTIME} -Wl,--kill-at -Wl,--gc-sections -s)

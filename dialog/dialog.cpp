@@ -31,7 +31,7 @@ struct window_record {
   int32_t show_command;
   HFONT font;  // the font the platform made from the description
   dialog_callback callback;
-  int32_t* result_destination;  // modal dialogs only
+  int32_t* result_destination;  // modal dialogs only; show_modal alone writes it
   HACCEL accelerators;
   HBRUSH background_brush;
   COLORREF background_colour;
@@ -42,6 +42,27 @@ struct window_record {
   uint32_t values[8];
   bool ending;  // inside end_dialog: a nested end does nothing
 };
+
+// Results of modal dialogs, from end_dialog until their show_modal takes
+// them. No record points into a caller's frame: a show_modal that a host's
+// exception unwound has none left, and its dialog may still be ended later.
+// Used on the dialogs' own thread, like open_dialog_count.
+struct ended_result {
+  HWND dialog;
+  int32_t result;
+};
+constexpr int ended_results_kept = 8;
+ended_result ended_results[ended_results_kept];
+int next_ended_result = 0;
+
+// Drops what ended_results holds for a dialog, into *result if given.
+void take_ended_result(HWND dialog, int32_t* result) {
+  for (ended_result& e : ended_results) {
+    if (e.dialog != dialog) continue;
+    if (result) *result = e.result;
+    e.dialog = nullptr;
+  }
+}
 
 // All records, newest first. The screens use them from one thread; the lock
 // word still keeps a host that strays onto another thread from corrupting
@@ -403,6 +424,7 @@ void show_modeless(HWND dialog, dialog_callback callback) {
 void show_modal(HWND dialog, dialog_callback callback, int32_t* result) {
   int show_command = 0;
   if (!attach_callback(dialog, callback, result, &show_command)) return;
+  take_ended_result(dialog, nullptr);  // an earlier window's, with the same handle
 
   HWND owner = reinterpret_cast<HWND>(platform(GetWindowLongPtrA, dialog, GWLP_HWNDPARENT));
   if (owner) {
@@ -431,6 +453,7 @@ void show_modal(HWND dialog, dialog_callback callback, int32_t* result) {
     if (!platform(IsWindow, dialog)) break;
   }
   if (owner) platform(SetFocus, owner);
+  take_ended_result(dialog, result);
 }
 
 void end_dialog(HWND dialog, int32_t result) {
@@ -447,13 +470,22 @@ void end_dialog(HWND dialog, int32_t result) {
   if (owner) owner_was_disabled = platform(EnableWindow, owner, TRUE) != 0;
 
   window_record record;
-  if (dialog_record(dialog, &record) && record.result_destination) *record.result_destination = result;
+  if (dialog_record(dialog, &record) && record.result_destination) {
+    take_ended_result(dialog, nullptr);  // a failed end's
+    ended_results[next_ended_result] = {dialog, result};
+    next_ended_result = (next_ended_result + 1) % ended_results_kept;
+  }
 
   if (!platform(DestroyWindow, dialog)) {
     if (owner && owner_was_disabled) platform(EnableWindow, owner, FALSE);
     record_list_lock lock;
     if (window_record* r = find_locked(dialog)) r->ending = false;
   }
+}
+
+void destroy_dialog(HWND dialog) {
+  window_record record;
+  if (dialog_record(dialog, &record)) platform(DestroyWindow, dialog);
 }
 
 int32_t pump_events() {

@@ -45,8 +45,13 @@ HWND add_control(HWND dialog, int class_index, int id, const std::string& text, 
                  int width, int height, DWORD style, DWORD ex_style, dialog_callback control_callback,
                  const std::string& class_name = std::string());
 void show_modeless(HWND dialog, dialog_callback callback);
+// Returns once the dialog is gone, with the result end_dialog gave it in
+// *result; nothing writes there once this has returned, or was unwound.
 void show_modal(HWND dialog, dialog_callback callback, int32_t* result);
 void end_dialog(HWND dialog, int32_t result);
+// Destroys a dialog of the layer without WM_CLOSE, even one whose end a
+// host's exception cut short: for what an unwound modal screen left.
+void destroy_dialog(HWND dialog);
 int32_t pump_events();
 int32_t message_box(const std::string& text, const std::string& title, UINT style);
 void check_option(HWND dialog, int first_id, int last_id, int checked_id);
@@ -64,7 +69,7 @@ struct window_record_view {
   int show_command;
   HFONT font;
   dialog_callback callback;
-  int32_t* result_destination;
+  int32_t* result_destination;  // show_modal's caller's; only show_modal writes it
 };
 window_record_view find_window_record(HWND window);
 int32_t window_record_count();

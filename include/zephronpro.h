@@ -11,6 +11,11 @@
  * host's own included. The other screens are modal and return when the user
  * has answered.
  *
+ * A host's exception that leaves a modal screen (raised in a window
+ * procedure its loop dispatched) leaves the dialog open; the next call of
+ * any entry point ends it and deletes its fonts. A failed allocation raises
+ * STATUS_NO_MEMORY (0xC0000017). USAGE.txt says what passes where.
+ *
  * Clock identifiers: 1006 = 14.7456 MHz, 1007 = 7.3728 MHz,
  * 1008 = 3.6864 MHz, 1009 = 1.8432 MHz. Card identifiers: 1022 to 1026 for
  * cards 1 to 5. Card indices count from 0.

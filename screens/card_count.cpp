@@ -15,6 +15,7 @@ constexpr std::size_t spaces_before_home_page = 38;
 }  // namespace
 
 int32_t WINAPI display_num_cards(int32_t card_count) {
+  release_left_over_screens();
   std::string label;
   if (card_count == 0) {
     label = "No ZEPHRON Pro I/O Cards detected in this computer";
@@ -29,6 +30,7 @@ int32_t WINAPI display_num_cards(int32_t card_count) {
 }
 
 int32_t WINAPI no_cards_found(void) {
+  release_left_over_screens();
   const std::string message =
       std::string("No ZEPHRON Pro 2 Port PCI I/O Cards could be located. Please check your installation.") +
       std::string(spaces_before_home_page, ' ') + (std::string(" Home Page : ") + vendor::home_page + "    ") +

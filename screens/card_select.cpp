@@ -38,8 +38,9 @@ LONG CALLBACK card_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
 }
 
 int32_t WINAPI ask_which_card(uint8_t card_count) {
+  modal_screen* kept = begin_modal_screen();
   card_choice = first_card_id;
-  HWND dialog = create_dialog(nullptr, selection_caption, 105, 65, 312, 204, 0, 0);
+  HWND dialog = kept->dialog = create_dialog(nullptr, selection_caption, 105, 65, 312, 204, 0, 0);
   add_control(dialog, class_label, status_label_id, vendor_notice_text(), 55, 5, 210, 15, centred_label_style, 0,
               nullptr);
   add_control(dialog, class_label, vendor_contact_label_id, vendor_contact_text(), 17, 17, 270, 10,
@@ -55,8 +56,8 @@ int32_t WINAPI ask_which_card(uint8_t card_count) {
                 card_option_y(card), 83, 25, card_count >= card ? option_style : disabled_option_style, 0,
                 nullptr);
 
-  HFONT large_font = make_font(dialog_face, large_font_points, normal_weight);
-  HFONT heading_font = make_font(dialog_face, heading_font_points, bold_weight);
+  HFONT large_font = kept->fonts[0] = make_font(dialog_face, large_font_points, normal_weight);
+  HFONT heading_font = kept->fonts[1] = make_font(dialog_face, heading_font_points, bold_weight);
   send_to_window(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(large_font), 0);
   send_to_window(control_window(dialog, heading_label_id), WM_SETFONT, reinterpret_cast<WPARAM>(heading_font), 0);
   send_to_window(control_window(dialog, heading_frame_id), WM_SETFONT, reinterpret_cast<WPARAM>(large_font), 0);
@@ -68,7 +69,6 @@ int32_t WINAPI ask_which_card(uint8_t card_count) {
   const int32_t chosen = card_choice;  // the modal result is not the choice
 
   // The dialog and its controls are gone: nothing uses the fonts any more.
-  platform(DeleteObject, static_cast<HGDIOBJ>(large_font));
-  platform(DeleteObject, static_cast<HGDIOBJ>(heading_font));
+  end_modal_screen(kept);  // deletes them
   return chosen;
 }

@@ -16,6 +16,13 @@ constexpr int cancel_button_id = 1028;
 constexpr int card_label_id = 1027;
 constexpr int long_form_digits = 15;
 
+std::string card_label_text(int32_t card_index, int32_t card_count) {
+  // In 64 bits: card index 2147483647 is card 2147483648.
+  const int64_t card_number = static_cast<int64_t>(card_index) + 1;
+  return "Card # " + text::number_text(static_cast<long double>(card_number), long_form_digits) + " of " +
+         text::number_text(card_count, long_form_digits);
+}
+
 }  // namespace
 
 LONG CALLBACK clock_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
@@ -38,13 +45,9 @@ LONG CALLBACK clock_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM
 }
 
 int32_t WINAPI Main_Menu(int32_t current_clock, int32_t card_index, int32_t card_count) {
+  modal_screen* kept = begin_modal_screen();
   clock_choice = 0;
-  // In 64 bits: card index 2147483647 is card 2147483648.
-  const int64_t card_number = static_cast<int64_t>(card_index) + 1;
-  const std::string card_label = "Card # " + text::number_text(static_cast<long double>(card_number), long_form_digits) +
-                                 " of " + text::number_text(card_count, long_form_digits);
-
-  clock_dialog = create_dialog(nullptr, selection_caption, 134, 65, 323, 214, 0, 0);
+  clock_dialog = kept->dialog = create_dialog(nullptr, selection_caption, 134, 65, 323, 214, 0, 0);
   add_control(clock_dialog, class_label, status_label_id, vendor_notice_text(), 55, 5, 210, 15, centred_label_style,
               0, nullptr);
   add_control(clock_dialog, class_label, vendor_contact_label_id, vendor_contact_text(), 17, 17, 270, 10,
@@ -66,8 +69,8 @@ int32_t WINAPI Main_Menu(int32_t current_clock, int32_t card_index, int32_t card
   add_control(clock_dialog, class_group_box, heading_frame_id, std::string(), 60, 28, 195, 30, 0, 0, nullptr);
   add_control(clock_dialog, class_push_button, cancel_button_id, "Cancel", 215, 170, 60, 20, 0, 0, nullptr);
 
-  HFONT large_font = make_font(dialog_face, large_font_points, normal_weight);
-  HFONT heading_font = make_font(dialog_face, heading_font_points, bold_weight);
+  HFONT large_font = kept->fonts[0] = make_font(dialog_face, large_font_points, normal_weight);
+  HFONT heading_font = kept->fonts[1] = make_font(dialog_face, heading_font_points, bold_weight);
   send_to_window(clock_dialog, WM_SETFONT, reinterpret_cast<WPARAM>(large_font), 0);
   send_to_window(control_window(clock_dialog, heading_label_id), WM_SETFONT, reinterpret_cast<WPARAM>(heading_font),
                  0);
@@ -75,16 +78,17 @@ int32_t WINAPI Main_Menu(int32_t current_clock, int32_t card_index, int32_t card
 
   // Added after the fonts, it still gets the dialog font add_control gives
   // every control. It reaches past the dialog's right edge; that part is
-  // clipped.
-  add_control(clock_dialog, class_label, card_label_id, card_label, 275, 200, 55, 15, 0, 0, nullptr);
+  // clipped. Its text is a temporary: nothing of the heap stays in this
+  // frame while the dialog runs.
+  add_control(clock_dialog, class_label, card_label_id, card_label_text(card_index, card_count), 275, 200, 55, 15, 0,
+              0, nullptr);
   check_option(clock_dialog, clock_14_7456, clock_1_8432, current_clock);
 
   end_dialog(count_window, 0);
   int32_t modal_result = 0;
   show_modal(clock_dialog, clock_dialog_proc, &modal_result);
 
-  platform(DeleteObject, static_cast<HGDIOBJ>(large_font));
-  platform(DeleteObject, static_cast<HGDIOBJ>(heading_font));
+  end_modal_screen(kept);  // deletes the fonts
 
   const int32_t chosen = clock_choice != 0 ? clock_choice : current_clock;
   end_dialog(scan_window, 0);

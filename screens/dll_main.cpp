@@ -15,9 +15,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
       thread_dialog_font();
       break;
     case DLL_THREAD_DETACH:
+      release_left_over_screens();
       dialog_layer_thread_end();
       break;
     case DLL_PROCESS_DETACH:
+      release_left_over_screens(true);
       dialog_layer_stop();
       break;
   }

@@ -16,6 +16,7 @@ const char please_wait[] = "Please wait for this SAVE operation to the I/O card 
 }  // namespace
 
 int32_t WINAPI display_saving(int32_t new_clock) {
+  release_left_over_screens();
   const float mhz = clock_of(new_clock).mhz;
   const std::string label = "Configuring ZEPHRON Pro Clock speed to " + text::number_text(mhz, short_form_digits) +
                             " Mhz " + line_break() + line_break() + please_wait + line_break();
@@ -24,6 +25,7 @@ int32_t WINAPI display_saving(int32_t new_clock) {
 }
 
 int32_t WINAPI display_reset_eeprom(void) {
+  release_left_over_screens();
   const std::string label = "Programming EEPROM to factor defaults. Clock will be 1.8432 Mhz." + line_break() +
                             line_break() + please_wait + line_break();
   show_status_window(reset_window, reset_status, label, nullptr);

@@ -31,6 +31,7 @@ const baud_rate_line baud_rate_lines[] = {
 }  // namespace
 
 int32_t WINAPI display_donesaving(int32_t new_clock) {
+  release_left_over_screens();
   const clock_value clock = clock_of(new_clock);
   end_dialog(saving_window, 0);
 

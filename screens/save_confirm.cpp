@@ -10,6 +10,7 @@ constexpr int short_form_digits = 7;
 }
 
 int32_t WINAPI ok_to_save(int32_t /*current_clock*/, int32_t new_clock, uint8_t card_index, uint8_t card_count) {
+  release_left_over_screens();
   end_dialog(saving_window, 0);
   const float mhz = clock_of(new_clock).mhz;
   const std::string message = "Select OK to set the clock value to " + text::number_text(mhz, short_form_digits) +

@@ -41,12 +41,14 @@ LONG CALLBACK ShowDialogProc2(HWND, UINT message, WPARAM, LPARAM) {
 }
 
 int32_t WINAPI first_window(void) {
+  release_left_over_screens();
   show_status_window(scan_window, first_scan_window,
                      std::string(scanning_text) + "ZEPHRON Pro 2 Port I/O Card(s), please wait...", nullptr);
   return 0;
 }
 
 int32_t WINAPI scan_box(void) {
+  release_left_over_screens();
   message_box("Inside MSGBOX", std::string(), 0);
   show_status_window(scan_window, second_scan_window,
                      std::string(scanning_text) + "ZEPHRON Pro I/O Card(s), please wait...", nullptr);

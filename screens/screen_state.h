@@ -17,6 +17,23 @@ extern int32_t pump_count;    // passes of the status window being shown
 
 void clear_screen_state();
 
+// What a modal screen has open: its dialog and the two fonts made for it,
+// kept here from their making until the screen releases them once its
+// dialog has ended. Entry points are called one at a time, so one that
+// finds such a record of its thread still taken finds what a host's
+// exception (or a refused allocation) cut short, and releases it; the end
+// of the thread, or unloading, releases the rest.
+struct modal_screen {
+  DWORD thread;  // 0: free
+  HWND dialog;
+  HFONT fonts[2];
+};
+// Every entry point starts with one of these two.
+void release_left_over_screens(bool every_thread = false);
+modal_screen* begin_modal_screen();
+// Deletes the fonts, in their order, and frees the record.
+void end_modal_screen(modal_screen* screen);
+
 // Clock identifiers: the clock option buttons' control identifiers, and
 // the values exchanged with the host.
 constexpr int32_t clock_14_7456 = 1006;

@@ -50,6 +50,7 @@ pe_tables read_pe_tables(const std::vector<unsigned char>& file) {
   const size_t directories = optional + (pe32_plus ? 112 : 96);
   const uint32_t export_rva = r.u32(directories + 0);
   const uint32_t import_rva = r.u32(directories + 8);
+  const uint32_t function_table_rva = r.u32(directories + 24), function_table_size = r.u32(directories + 28);
 
   std::vector<section> sections;
   const size_t table = optional + optional_size;
@@ -94,6 +95,10 @@ pe_tables read_pe_tables(const std::vector<unsigned char>& file) {
       if (!name_rva) break;
       t.imported_dlls.push_back(r.c_string(offset(name_rva)));
     }
+  }
+  for (uint32_t at = 0; function_table_rva && at + 12 <= function_table_size && r.ok; at += 12) {
+    const size_t entry = offset(function_table_rva + at);
+    t.unwind_ranges[t.image_base + r.u32(entry)] = t.image_base + r.u32(entry + 4);
   }
   t.valid = r.ok;
   if (!r.ok) t.error = "truncated or inconsistent tables";

@@ -20,6 +20,8 @@ struct pe_tables {
   std::map<std::string, uint32_t> export_rvas;      // name -> code address
   uint32_t export_function_count = 0;
   std::vector<std::string> imported_dlls;
+  // x86-64: the code ranges the .pdata function table covers, begin to end.
+  std::map<uint64_t, uint64_t> unwind_ranges;
 };
 
 pe_tables read_pe_tables(const std::vector<unsigned char>& file);

@@ -1,8 +1,9 @@
 // The shipped DLL files read as a loader and a linker read them, without
 // running them, so that a machine whose kernel runs no 32-bit programs
 // still checks the 32-bit product: its header, its exports by name and
-// ordinal, its imports, and (i386 only) that every export removes exactly
-// its own arguments from the stack, as a stdcall host expects.
+// ordinal, its imports, (i386) that every export removes exactly its own
+// arguments from the stack, as a stdcall host expects, and (x86-64) that
+// the system unwinder can walk every frame.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <map>
 #include <ostream>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -28,11 +30,13 @@ struct dll_file {
   const char* build_path;
   uint16_t machine;
   uint16_t optional_magic;
+  const char* objdump;  // of the cross binutils for this machine
+  const char* binutils;  // the Debian package with it
 };
 
 const dll_file dll_files[] = {
-    {"win32", "ZP_WIN32_DLL", ZP_WIN32_DLL_PATH, 0x14C, 0x10B},
-    {"win64", "ZP_WIN64_DLL", ZP_WIN64_DLL_PATH, 0x8664, 0x20B},
+    {"win32", "ZP_WIN32_DLL", ZP_WIN32_DLL_PATH, 0x14C, 0x10B, ZP_I686_OBJDUMP, "binutils-mingw-w64-i686"},
+    {"win64", "ZP_WIN64_DLL", ZP_WIN64_DLL_PATH, 0x8664, 0x20B, ZP_X86_64_OBJDUMP, "binutils-mingw-w64-x86-64"},
 };
 
 // Name -> ordinal, and the bytes of arguments of the public prototypes:
@@ -135,17 +139,17 @@ void read_listing_line(const std::string& line, std::map<uint64_t, instruction>*
 }
 
 // Why the disassembler cannot run, or "" when it can.
-std::string objdump_missing() {
-  const std::string objdump = ZP_I686_OBJDUMP;
-  const std::string missing = "i686-w64-mingw32-objdump not found; install binutils-mingw-w64-i686";
+std::string objdump_missing(const dll_file& f) {
+  const std::string objdump = f.objdump;
+  const std::string missing = std::string("the objdump of the ") + f.arch + " DLL not found; install " + f.binutils;
   if (objdump.empty() || objdump.find("NOTFOUND") != std::string::npos) return missing;
-  if (access(objdump.c_str(), X_OK) != 0) return missing + " (ZP_I686_OBJDUMP names " + objdump + ", no program)";
+  if (access(objdump.c_str(), X_OK) != 0) return missing + " (the build names " + objdump + ", no program)";
   return "";
 }
 
-std::map<uint64_t, instruction> disassemble(const std::string& file, std::string* error) {
+std::map<uint64_t, instruction> disassemble(const dll_file& f, const std::string& file, std::string* error) {
   std::map<uint64_t, instruction> code;
-  const std::string command = std::string("'") + ZP_I686_OBJDUMP + "' -d -w --no-show-raw-insn '" + file + "' 2>&1";
+  const std::string command = std::string("'") + f.objdump + "' -d -w --no-show-raw-insn '" + file + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return *error = "cannot run " + command, code;
   char line[1024];
@@ -200,10 +204,10 @@ TEST_P(DllFile, I386EveryExportRemovesExactlyItsArguments) {
   if (GetParam().machine != 0x14C)
     GTEST_SKIP() << "i386 only: x86-64 has one calling convention, in which the caller removes the arguments";
   // The check of the product: without its tool it fails, it does not pass.
-  const std::string missing = objdump_missing();
+  const std::string missing = objdump_missing(GetParam());
   ASSERT_TRUE(missing.empty()) << missing;
   std::string error;
-  const std::map<uint64_t, instruction> code = disassemble(path, &error);
+  const std::map<uint64_t, instruction> code = disassemble(GetParam(), path, &error);
   ASSERT_TRUE(error.empty()) << error;
   for (const auto& e : entry_points) {
     const auto rva = tables.export_rvas.find(e.first);
@@ -217,6 +221,40 @@ TEST_P(DllFile, I386EveryExportRemovesExactlyItsArguments) {
         << e.first << ": the bytes its returns remove from the stack (ret $N)";
     EXPECT_TRUE(unfollowed.empty()) << e.first << ": paths not followed, first: " << unfollowed.front();
   }
+}
+
+// --- Unwind data of the x86-64 code --------------------------------------
+// The system unwinder walks a frame only through its function's .pdata
+// entry; without one it takes the function for a leaf that left the stack
+// pointer alone, and an exception raised beneath it (an access violation, a
+// stack overflow, the library's own STATUS_NO_MEMORY) never reaches the
+// host's handler. So every instruction that calls or moves the stack
+// pointer must lie in a range the table covers. The code ends where the
+// linker's constructor lists begin: their -1 reads as "(bad)".
+bool calls_or_moves_the_stack(const instruction& i) {
+  static const std::regex stack_mnemonics("call.*|push.*|popq?|popfq?|enterq?|leaveq?");
+  return std::regex_match(i.mnemonic, stack_mnemonics) ||
+         (i.operands.size() > 5 && i.operands.substr(i.operands.size() - 5) == ",%rsp");
+}
+
+TEST_P(DllFile, X86_64EveryFunctionThatCallsOrMovesTheStackPointerHasUnwindData) {
+  if (GetParam().machine != 0x8664) GTEST_SKIP() << "x86-64 only: i386 finds handlers on a chain the frames link";
+  const std::string missing = objdump_missing(GetParam());
+  ASSERT_TRUE(missing.empty()) << missing;
+  std::string error;
+  const std::map<uint64_t, instruction> code = disassemble(GetParam(), path, &error);
+  ASSERT_TRUE(error.empty()) << error;
+  ASSERT_FALSE(tables.unwind_ranges.empty()) << path << " has no .pdata";
+  std::vector<std::string> uncovered;
+  for (const auto& [address, i] : code) {
+    if (i.mnemonic == "(bad)") break;
+    const auto range = tables.unwind_ranges.upper_bound(address);
+    if ((range == tables.unwind_ranges.begin() || address >= std::prev(range)->second) && calls_or_moves_the_stack(i))
+      uncovered.push_back((std::ostringstream() << std::hex << address << " " << i.mnemonic << " " << i.operands).str());
+  }
+  EXPECT_TRUE(uncovered.empty()) << path << ": " << uncovered.size()
+                                 << " instructions that call or move %rsp lie outside every .pdata range, first: "
+                                 << uncovered.front();
 }
 
 // The walk over the prefixed forms objdump prints: each is the ret or jmp it

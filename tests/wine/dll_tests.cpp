@@ -185,13 +185,22 @@ TEST_F(Dll, ControlWordIsPutBackAfterEveryCall) {
 // so the card dialog's modal loop is the one that dispatches it.
 constexpr UINT host_fault_message = WM_APP + 0x51;
 constexpr DWORD host_exception_code = 0xE0005A50;  // customer bit set
+DWORD caught_exception_code = host_exception_code;  // by the host's handler below
 struct host_error {};
 bool host_throws_cpp = true;
 HWND card_dialog_at_fault = nullptr;
+HFONT fonts_at_fault[2];  // the dialog's own and its heading's, if it had them yet
+
+void note_the_card_dialog_at_fault() {
+  card_dialog_at_fault = FindWindowA("#32770", expected_selection_caption);
+  const HWND font_users[] = {card_dialog_at_fault, GetDlgItem(card_dialog_at_fault, 1012)};
+  for (int i = 0; i < 2; ++i)
+    fonts_at_fault[i] = reinterpret_cast<HFONT>(SendMessageA(font_users[i], WM_GETFONT, 0, 0));
+}
 
 LRESULT CALLBACK failing_host_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == host_fault_message) {
-    card_dialog_at_fault = FindWindowA("#32770", expected_selection_caption);
+    note_the_card_dialog_at_fault();
     if (host_throws_cpp) throw host_error{};
     RaiseException(host_exception_code, 0, 0, nullptr);
   }
@@ -209,7 +218,7 @@ HWND failing_host_window() {
 }
 
 // The host's own structured exception handler around one entry point call:
-// true when it caught host_exception_code and the stack was unwound to it.
+// true when it caught caught_exception_code and the stack was unwound to it.
 std::atomic<bool> host_handler_caught{false};
 
 #ifdef _WIN64
@@ -242,7 +251,7 @@ guarded_call_resume:
 
 extern "C" EXCEPTION_DISPOSITION host_exception_handler(EXCEPTION_RECORD* record, void* frame, CONTEXT* context,
                                                         DISPATCHER_CONTEXT* dispatch) {
-  if (IS_UNWINDING(record->ExceptionFlags) || record->ExceptionCode != host_exception_code)
+  if (IS_UNWINDING(record->ExceptionFlags) || record->ExceptionCode != caught_exception_code)
     return ExceptionContinueSearch;
   host_handler_caught = true;
   RtlUnwindEx(frame, guarded_call_resume, record, nullptr, context, dispatch->HistoryTable);  // does not return
@@ -262,7 +271,7 @@ void* guarded_call_resume[5];
 
 extern "C" EXCEPTION_DISPOSITION __cdecl host_exception_handler(EXCEPTION_RECORD* record, void* frame, CONTEXT*,
                                                                 void*) {
-  if (IS_UNWINDING(record->ExceptionFlags) || record->ExceptionCode != host_exception_code)
+  if (IS_UNWINDING(record->ExceptionFlags) || record->ExceptionCode != caught_exception_code)
     return ExceptionContinueSearch;
   host_handler_caught = true;
   RtlUnwind(frame, nullptr, record, nullptr);
@@ -281,8 +290,8 @@ int32_t guarded_call(one_argument_entry entry, int32_t argument) {
 #endif
 
 // The host's exception has ended ask_which_card; the library must still
-// work: a further card dialog opens, takes a choice and returns it. The
-// first dialog stays open (its loop was left): the robot answers the new one.
+// work: a further card dialog opens, takes a choice and returns it. That
+// next call first ends what the unwound one left: its dialog and fonts.
 void expect_a_further_card_dialog_answered() {
   ASSERT_NE(nullptr, card_dialog_at_fault) << "the fault came from the card dialog's loop";
   robot::session user([] {
@@ -296,6 +305,23 @@ void expect_a_further_card_dialog_answered() {
   });
   EXPECT_EQ(1024, lib.ask_which_card(5)) << "card 3";
   user.join();
+  EXPECT_FALSE(IsWindow(card_dialog_at_fault)) << "the dialog the exception left";
+  for (HFONT font : fonts_at_fault) EXPECT_EQ(0u, GetObjectType(font)) << "a font the exception left";
+}
+
+// The host's stack where the unwound call was, under a canary, while the
+// host presses OK on the dialog that call left and serves it from below:
+// the bytes of the canary that changed.
+__attribute__((noinline)) void pump_until_gone(HWND dialog) {
+  robot::press(dialog, 1011);
+  for (DWORD start = GetTickCount(); IsWindow(dialog) && GetTickCount() - start < 5000; Sleep(1))
+    robot::drain_messages();
+}
+__attribute__((noinline)) int canary_bytes_changed_by_ending(HWND dialog) {
+  volatile unsigned char canary[64 * 1024];
+  for (volatile unsigned char& byte : canary) byte = 0xA5;
+  pump_until_gone(dialog);
+  return static_cast<int>(std::count_if(canary, canary + sizeof canary, [](unsigned char b) { return b != 0xA5; }));
 }
 
 // Makes the host window fail (with a C++ exception or a structured one)
@@ -346,6 +372,44 @@ TEST_F(Dll, HostsStructuredExceptionFromItsWindowProcedurePassesThroughTheModalL
   host_handler_caught = false;
   fail_inside_the_card_dialog(false, [] { guarded_call(lib.ask_which_card, 5); });
   EXPECT_TRUE(host_handler_caught);
+  EXPECT_EQ(0, canary_bytes_changed_by_ending(card_dialog_at_fault)) << "written into the unwound call's stack";
+  EXPECT_FALSE(IsWindow(card_dialog_at_fault)) << "OK ended it";
+  expect_a_further_card_dialog_answered();
+}
+
+// Points the DLL's import of `from` (a function of a system DLL) at `to`.
+bool swap_dll_import(void* from, void* to) {
+  auto* base = reinterpret_cast<BYTE*>(lib.module);
+  auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& table = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+  auto** const end = reinterpret_cast<void**>(base + table.VirtualAddress + table.Size);
+  for (auto** slot = reinterpret_cast<void**>(base + table.VirtualAddress); slot < end; ++slot) {
+    DWORD was;
+    if (*slot == from) return VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &was) && (*slot = to);
+  }
+  return false;
+}
+
+// Refuses every allocation of the DLL once the card dialog has a control.
+// (A refused window record only makes the layer do without the window.)
+void* (*real_malloc)(size_t);
+void* __cdecl malloc_refusing_in_the_card_dialog(size_t size) {
+  if (!GetWindow(FindWindowA("#32770", expected_selection_caption), GW_CHILD)) return real_malloc(size);
+  note_the_card_dialog_at_fault();
+  return nullptr;
+}
+
+TEST_F(Dll, RefusedAllocationRaisesNoMemoryForTheHostToCatchAndTheNextCallEndsWhatItLeft) {
+  real_malloc = reinterpret_cast<void* (*)(size_t)>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "malloc")));
+  void* refusing = reinterpret_cast<void*>(malloc_refusing_in_the_card_dialog);
+  ASSERT_TRUE(swap_dll_import(reinterpret_cast<void*>(real_malloc), refusing));
+  host_handler_caught = false;
+  caught_exception_code = STATUS_NO_MEMORY;
+  guarded_call(lib.ask_which_card, 5);
+  caught_exception_code = host_exception_code;
+  swap_dll_import(refusing, reinterpret_cast<void*>(real_malloc));
+  EXPECT_TRUE(host_handler_caught) << "STATUS_NO_MEMORY reached the host's handler";
   expect_a_further_card_dialog_answered();
 }
 
