@@ -10,7 +10,7 @@ fail() {
   exit 1
 }
 rm -rf "$WINEPREFIX"
-timeout 300 "$WINELOADER" wineboot -i >"$log" 2>&1 || case $? in
+timeout 600 "$WINELOADER" wineboot -i >"$log" 2>&1 || case $? in
   126) fail "$WINELOADER cannot start here (the kernel refuses it): this machine runs no $WINEARCH programs; ./run.sh runs them in an emulated PC." ;;
   *) fail "wineboot could not make a $WINEARCH prefix at $WINEPREFIX; make sure nothing else uses it (\"wineserver -k\" ends a Wine that hangs) and try again." ;;
 esac

@@ -1,19 +1,14 @@
-# Cross build: the DLL, its import library, the sample host and the tests
-# that run under Wine.
-
-# Nothing but system DLLs at run time: the compiler's runtime goes in whole.
+# Cross build: the DLL, its import libraries, the sample host and the tests
+# that run under Wine. Nothing but system DLLs at run time: the compiler's
+# runtime goes in whole. The DLL sits next to the programs that load it.
 set(ZP_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 add_compile_options(-Wall -Wextra)
-# The DLL next to the programs that load it.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-# --- Wine: a prefix of the build's own, and the emulator that uses it ------
-# ZP_WINE=OFF builds what is shipped (the DLL, the sample host, the import
-# libraries) and no prefix and no test. ZP_WINE_PREFIX=OFF builds the tests
-# too but makes no prefix: for a tree whose programs run on another machine
-# that sees this tree at the same path and makes the prefix there
-# (make-wineprefix.sh), as the 32-bit tree does on a machine whose kernel
-# runs no 32-bit programs.
+# Wine: a prefix of the tree's own, and the emulator that uses it. ZP_WINE=OFF
+# builds only what is shipped. ZP_WINE_PREFIX=OFF builds the tests but makes
+# no prefix, for programs that run elsewhere with this tree at the same path
+# (the emulated PC), where tools/wine-session.sh makes it.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(ZP_ARCH win64)
   set(ZP_WINE_LOADER /usr/lib/wine/wine64)
@@ -26,8 +21,8 @@ option(ZP_WINE "Build this tree's tests, which run under Wine" ON)
 option(ZP_WINE_PREFIX "Make this tree's Wine prefix here, as part of the build" ON)
 set(ZP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-env.sh.in ${CMAKE_BINARY_DIR}/wine-env.sh @ONLY)
-configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
-               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY FILE_PERMISSIONS
+               OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 if(ZP_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
@@ -40,60 +35,43 @@ else()
   add_custom_target(wineprefix)
 endif()
 
-# --- The library -----------------------------------------------------------
-# Everything but DllMain, as objects: the DLL is made of them, and the
-# white-box tests link them directly.
-add_library(zp_core OBJECT
-  dialog/dialog.cpp
-  screens/common.cpp
-  screens/screen_state.cpp
-  screens/scanning.cpp
-  screens/card_count.cpp
-  screens/card_select.cpp
-  screens/clock_select.cpp
-  screens/save_confirm.cpp
-  screens/programming.cpp
-  screens/report.cpp)
+# The library: everything but DllMain, as objects, which the DLL is made of
+# and the white-box tests link directly.
+add_library(zp_core OBJECT dialog/dialog.cpp screens/common.cpp screens/screen_state.cpp screens/scanning.cpp
+            screens/card_count.cpp screens/card_select.cpp screens/clock_select.cpp screens/save_confirm.cpp
+            screens/programming.cpp screens/report.cpp)
 target_include_directories(zp_core PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
 target_compile_definitions(zp_core PUBLIC ZEPHRONPRO_BUILDING)
 target_link_libraries(zp_core PUBLIC zp_text zp_dialog_portable)
 
-# Built for size: the screens spend their time waiting for the user, not
-# computing. One section per function and per datum lets the link drop what
-# nothing calls; the white-box tests run the same code the DLL ships.
-# Without exceptions: the library throws and catches nothing, so none of its
-# frames has a cleanup or a personality routine, and a host's exception (C++
-# or structured) raised in a window procedure that our message loop
-# dispatched unwinds straight through them to the host's handler. Unwind
-# tables: x86-64 has them, as the system unwinder walks a frame only through
-# them (.pdata/.xdata); i386 makes none, nothing reads them there (no
-# unwinder is linked, and a DWARF unwind cannot cross user32's frames). The
-# 2 KB of .eh_frame that the toolchain's start-up objects bring stay: its
-# crtbegin hands the section to a host's shared DWARF unwinder if there is
-# one. zp_text and the portable dialog parts are part of the DLL too.
+# Built for size (the screens wait for the user; one section per function
+# lets the link drop what nothing calls). Without exceptions: none of our
+# frames has a cleanup or a personality routine, so a host's exception
+# raised in a window procedure that our loop dispatched unwinds straight
+# through them. Unwind tables: x86-64 has them, as the system unwinder walks
+# a frame only through them (.pdata/.xdata); i386 makes none, nothing reads
+# them there (no unwinder is linked, and a DWARF unwind cannot cross user32).
+# The 2 KB of .eh_frame of the toolchain's start-up objects stay: crtbegin
+# hands the section to a host's shared DWARF unwinder if there is one.
 set(zp_lean -fno-exceptions $<$<STREQUAL:${ZP_ARCH},win32>:-fno-asynchronous-unwind-tables>)
 target_compile_options(zp_core PRIVATE -Os ${zp_lean} -ffunction-sections -fdata-sections)
 target_compile_options(zp_text PRIVATE ${zp_lean})
 target_compile_options(zp_dialog_portable PRIVATE ${zp_lean})
 
 # .def files name the i686 stdcall symbols with their @N, which the link
-# drops (--kill-at). x86-64 has no decoration: its link reads a copy without
-# the @N, made here from the one file. Sets <out_var> to the file to link.
+# drops (--kill-at). x86-64 has none: its link reads a copy without them.
 function(zp_def_file source out_var)
-  if(ZP_ARCH STREQUAL win32)
-    set(${out_var} ${source} PARENT_SCOPE)
-    return()
+  set(${out_var} ${source} PARENT_SCOPE)
+  if(ZP_ARCH STREQUAL win64)
+    get_filename_component(name ${source} NAME)
+    file(READ ${source} text)
+    # A name may hold digits (scan2@8); an ordinal (" @7") follows a space and stays.
+    string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)@[0-9]+" "\\1" text "${text}")
+    file(WRITE ${CMAKE_BINARY_DIR}/def/${name}.new "; x86-64: ${name} without the @N\n${text}")
+    configure_file(${CMAKE_BINARY_DIR}/def/${name}.new ${CMAKE_BINARY_DIR}/def/${name} COPYONLY)
+    set(${out_var} ${CMAKE_BINARY_DIR}/def/${name} PARENT_SCOPE)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
   endif()
-  get_filename_component(name ${source} NAME)
-  set(copy ${CMAKE_BINARY_DIR}/def/${name})
-  file(READ ${source} text)
-  # A name is a C identifier, digits included after its first character
-  # (scan2@8); an ordinal (" @7") follows a space and stays.
-  string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)@[0-9]+" "\\1" text "${text}")
-  file(WRITE ${copy}.new "; x86-64: ${name} without the @N\n${text}")
-  configure_file(${copy}.new ${copy} COPYONLY)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
-  set(${out_var} ${copy} PARENT_SCOPE)
 endfunction()
 zp_def_file(${PROJECT_SOURCE_DIR}/zephronpro.def ZP_DEF_FILE)
 
@@ -104,14 +82,11 @@ target_link_libraries(zephronpro PRIVATE zp_core gdi32 user32)
 set_target_properties(zephronpro PROPERTIES PREFIX "" OUTPUT_NAME zephronpro)
 target_link_options(zephronpro PRIVATE ${ZP_STATIC_RUNTIME} -Wl,--kill-at -Wl,--gc-sections -s)
 
-# The import library that the DLL's own link writes names the exports as
-# the DLL does, without their @N, so an i686 C or C++ caller, whose stdcall
-# declarations refer to first_window@0, could not link against it. dlltool,
-# from the .def file, keeps the @N in the link names (--kill-at) and imports
-# the plain names the DLL exports; it replaces the link's own, so the build
-# tree and the install hold the same, right one. x86-64 has no @N to keep.
-# zephronpro.lib is the same for MSVC's linker (and lld-link), made from the
-# same .def file by LLVM's dlltool.
+# The link's own import library names the exports without their @N, so an
+# i686 caller's stdcall declarations (first_window@0) could not link against
+# it. dlltool, from the .def file, keeps the @N in the link names and imports
+# the plain names; its library replaces the link's. zephronpro.lib is the
+# same for MSVC's linker (and lld-link), made by LLVM's dlltool.
 find_program(ZP_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
 find_program(ZP_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
 if(ZP_ARCH STREQUAL win32)
@@ -128,9 +103,7 @@ add_custom_command(TARGET zephronpro POST_BUILD
                            ${zp_dlltool_kill_at} -l ${ZP_MSVC_IMPORT_LIBRARY}
                    COMMENT "Import libraries for MinGW and MSVC callers")
 
-install(TARGETS zephronpro
-        RUNTIME DESTINATION bin
-        ARCHIVE DESTINATION lib)
+install(TARGETS zephronpro RUNTIME DESTINATION bin ARCHIVE DESTINATION lib)
 install(FILES include/zephronpro.h DESTINATION include)
 install(FILES ${ZP_DEF_FILE} ${ZP_MSVC_IMPORT_LIBRARY} DESTINATION lib)
 

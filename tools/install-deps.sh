@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb xauth imagemagick  # both Wines (32-bit where the kernel runs it), a screen, pictures
   libfmt-dev libdouble-conversion-dev  # peers in the number formatter's benchmark
-  qemu-system-x86 cpio                 # the emulated PC, where 32-bit programs do not run
+  qemu-system-x86 cpio e2fsprogs       # the emulated PC, where 32-bit programs do not run
 )
 missing=()
 for p in "${packages[@]}"; do

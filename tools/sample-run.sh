@@ -8,8 +8,7 @@
 # <build-tree>/sample-pictures. --pictures DIR makes the gallery instead:
 # three runs that between them show every screen, as PNG files in DIR.
 set -euo pipefail
-tree=$(cd "${1:?usage: tools/sample-run.sh <build-tree> [options]}" && pwd)
-shift
+tree=$(cd "${1:?usage: tools/sample-run.sh <build-tree> [options]}" && pwd) && shift
 host=$tree/bin/zephronpro-sample.exe
 [ -f "$host" ] && [ -n "${WINELOADER:-}" ] ||
   { echo "sample-run: build $tree first, and run this inside tools/wine-session.sh (./run.sh sample does both)" >&2; exit 2; }
@@ -28,10 +27,8 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-if [ $interactive != 0 ] && [ -z "$gallery" ]; then
-  echo "sample-run: interactive run on $DISPLAY: answer the screens yourself"
-  exec "$WINELOADER" "$host" --interactive "${args[@]}"
-fi
+[ $interactive = 0 ] || [ -n "$gallery" ] || { echo "sample-run: interactive run on $DISPLAY: answer the screens yourself" &&
+  exec "$WINELOADER" "$host" --interactive "${args[@]}"; }
 
 to_png() {  # folder: the host's BMP pictures as PNG, without time stamps (same screen, same file)
   for bmp in "$1"/[0-9][0-9]-*.bmp; do

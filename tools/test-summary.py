@@ -13,13 +13,7 @@ counts = {"passed": 0, "failed": 0, "skipped": 0}
 
 def count(state, run, what):
     counts[state] += 1
-    if state != "passed":
-        print(f"{state} ({run}): {what}")
-
-
-def log_end(log):
-    lines = log.read_text(errors="replace").splitlines() if log.exists() else ["(no log)"]
-    return "\n".join("    " + line for line in lines[-5:])
+    print(f"{state} ({run}): {what}") if state != "passed" else None
 
 
 for skip in sorted(results.glob("*.skip")):
@@ -27,13 +21,14 @@ for skip in sorted(results.glob("*.skip")):
 for status_file in sorted(results.glob("*.status")):
     run, status = status_file.stem, status_file.read_text().strip()
     log = results / f"{run}.log"
-    text = log.read_text(errors="replace") if log.exists() else ""
+    text = log.read_text(errors="replace") if log.exists() else "(no log)"
     try:  # a truncated file does not parse: none of it counts
         cases, why = list(ET.parse(results / f"{run}.xml").getroot().iter("testcase")), "no test ran"
     except (OSError, ET.ParseError) as error:
         cases, why = [], f"its JUnit file is missing or damaged ({error})"
     if not cases:
-        count("failed", run, f"{why} (exit status {status}); the end of {log}:\n{log_end(log)}")
+        end = "\n".join("    " + line for line in text.splitlines()[-5:])
+        count("failed", run, f"{why} (exit status {status}); the end of {log}:\n{end}")
         continue
     failed = 0
     for case in cases:

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Says in one line whether this machine runs 32-bit Windows programs, by
-# starting one of our own (wine-probe.c) the way a user would, with `wine`,
+# starting one of our own the way a user would, with `wine`,
 # in a prefix of its own under <folder>. ZP_NO_WIN32=1 answers no anywhere.
 # Exit status 0: it does; 1: it does not; 2: the probe itself failed.
 # usage: tools/wine-arch.sh <folder>
@@ -9,9 +9,9 @@ not_here="Wine: 64-bit Windows programs only"
 then_what="the 32-bit DLL's Wine tests run in an emulated PC instead; the 64-bit build runs here."
 [ "${ZP_NO_WIN32:-0}" = 1 ] && echo "$not_here, as ZP_NO_WIN32=1 asks: $then_what" && exit 1
 probe=$folder/wine-probe.exe
-source=$(dirname "$0")/wine-probe.c
 mkdir -p "$folder"
-[ "$probe" -nt "$source" ] || i686-w64-mingw32-gcc -Os -s -o "$probe" "$source" || {
+[ -f "$probe" ] || echo '#include <stdio.h>
+int main(void) { puts("32-bit Windows program ran"); return sizeof(void*) != 4; }' | i686-w64-mingw32-gcc -Os -s -x c -o "$probe" - || {
   echo "Wine: cannot build the 32-bit probe (i686-w64-mingw32-gcc failed or is missing); run tools/install-deps.sh as root." >&2
   exit 2
 }

@@ -3,9 +3,7 @@
 # missing), on a private Xvfb unless there is a display to use (DISPLAY set,
 # ZP_HEADLESS not 1), with one wineserver for all its programs, which ends
 # with it. usage: tools/wine-session.sh <build-tree> <command> [args...]
-tree=$1
-shift
-. "$tree/wine-env.sh"
+tree=$1 && shift && . "$tree/wine-env.sh"
 [ -f "$WINEPREFIX/.zp-ready" ] || sh "$(dirname "$0")/../cmake/make-wineprefix.sh" "$tree" || exit 1
 if [ -z "${ZP_IN_XVFB:-}" ] && { [ -z "${DISPLAY:-}" ] || [ "${ZP_HEADLESS:-0}" = 1 ]; }; then
   command -v xvfb-run >/dev/null && command -v Xvfb >/dev/null || {
@@ -24,7 +22,6 @@ timeout 120 "$WINELOADER" rundll32.exe user32.dll,GetDesktopWindow </dev/null >/
   wineserver -k
   exit 1
 }
-"$@"
-status=$?
+"$@" && status=0 || status=$?
 wineserver -k
 exit $status
