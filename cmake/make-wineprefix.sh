@@ -6,10 +6,11 @@ log=$1/wineprefix.log
 fail() {
   echo "Wine prefix: $1" >&2
   [ -s "$log" ] && echo "Wine prefix: the end of $log:" >&2 && tail -n 5 "$log" >&2
-  rm -rf "$WINEPREFIX"
+  [ ! -d "$WINEPREFIX" ] || find "$WINEPREFIX" -mindepth 1 -delete
   exit 1
 }
-rm -rf "$WINEPREFIX"
+# Emptied, not removed: it may be a mount point (the emulated PC keeps it in memory).
+[ ! -d "$WINEPREFIX" ] || find "$WINEPREFIX" -mindepth 1 -delete
 timeout 600 "$WINELOADER" wineboot -i >"$log" 2>&1 || case $? in
   126) fail "$WINELOADER cannot start here (the kernel refuses it): this machine runs no $WINEARCH programs; ./run.sh runs them in an emulated PC." ;;
   *) fail "wineboot could not make a $WINEARCH prefix at $WINEPREFIX; make sure nothing else uses it (\"wineserver -k\" ends a Wine that hangs) and try again." ;;

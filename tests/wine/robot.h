@@ -14,7 +14,10 @@
 
 namespace robot {
 
-constexpr DWORD default_timeout_ms = 10000;
+// Generous: a loaded or emulated machine can take many seconds to show a
+// window, and one that comes after the robot gave up waits for a user who
+// never comes. Only a failing test ever waits this long.
+constexpr DWORD default_timeout_ms = 60000;
 constexpr int message_box_text_id = 0xFFFF;  // the static control with a box's text
 
 // Top-level windows of this process, newest first as the platform lists them.
