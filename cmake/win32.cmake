@@ -16,7 +16,6 @@ else()
   set(ZP_ARCH win32)
   set(ZP_WINE_LOADER /usr/lib/wine/wine)
 endif()
-
 option(ZP_WINE "Build this tree's tests, which run under Wine" ON)
 option(ZP_WINE_PREFIX "Make this tree's Wine prefix here, as part of the build" ON)
 set(ZP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
@@ -74,7 +73,6 @@ function(zp_def_file source out_var)
   endif()
 endfunction()
 zp_def_file(${PROJECT_SOURCE_DIR}/zephronpro.def ZP_DEF_FILE)
-
 # runtime.cpp replaces the toolchain's exception machinery (see there).
 add_library(zephronpro SHARED screens/dll_main.cpp screens/runtime.cpp ${ZP_DEF_FILE})
 target_compile_options(zephronpro PRIVATE -Os ${zp_lean} -ffunction-sections -fdata-sections)
@@ -82,11 +80,9 @@ target_link_libraries(zephronpro PRIVATE zp_core gdi32 user32)
 set_target_properties(zephronpro PROPERTIES PREFIX "" OUTPUT_NAME zephronpro)
 target_link_options(zephronpro PRIVATE ${ZP_STATIC_RUNTIME} -Wl,--kill-at -Wl,--gc-sections -s)
 
-# The link's own import library names the exports without their @N, so an
-# i686 caller's stdcall declarations (first_window@0) could not link against
-# it. dlltool, from the .def file, keeps the @N in the link names and imports
-# the plain names; its library replaces the link's. zephronpro.lib is the
-# same for MSVC's linker (and lld-link), made by LLVM's dlltool.
+# The link's own import library lacks the @N that i686 callers' stdcall
+# declarations link by (first_window@0): dlltool's, from the .def file, keeps
+# them and imports the plain names. zephronpro.lib: the same for MSVC.
 find_program(ZP_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
 find_program(ZP_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
 if(ZP_ARCH STREQUAL win32)
@@ -102,15 +98,13 @@ add_custom_command(TARGET zephronpro POST_BUILD
                    COMMAND ${ZP_LLVM_DLLTOOL} -m ${zp_llvm_machine} -d ${ZP_DEF_FILE} -D zephronpro.dll
                            ${zp_dlltool_kill_at} -l ${ZP_MSVC_IMPORT_LIBRARY}
                    COMMENT "Import libraries for MinGW and MSVC callers")
-
 install(TARGETS zephronpro RUNTIME DESTINATION bin ARCHIVE DESTINATION lib)
 install(FILES include/zephronpro.h DESTINATION include)
 install(FILES ${ZP_DEF_FILE} ${ZP_MSVC_IMPORT_LIBRARY} DESTINATION lib)
-
 add_subdirectory(samples/host)
-if(ZP_WINE)
-  foreach(part tests/wine tests/e2e tests/abuse bench/wine)
+foreach(part tests/wine tests/e2e tests/abuse bench/wine)
+  if(ZP_WINE)
     add_subdirectory(${part})
-  endforeach()
-endif()
+  endif()
+endforeach()
 include(${PROJECT_SOURCE_DIR}/cmake/packaging.cmake OPTIONAL)

@@ -11,8 +11,7 @@ set -euo pipefail
 fail() { echo "emulated PC: $1" >&2; exit 125; }
 usage() { sed -n '5,9s/^# //p' "$0" >&2; exit 2; }
 [ $# -ge 4 ] && [ "$2" -gt 0 ] 2>/dev/null || usage
-cache=$(mkdir -p "$1" && cd "$1" && pwd) limit=$2 here=$PWD folders=()
-shift 2
+cache=$(mkdir -p "$1" && cd "$1" && pwd) limit=$2 here=$PWD folders=() && shift 2
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
   folders+=("$(cd "$1" 2>/dev/null && pwd)") && shift || fail "there is no folder $1 to share."
 done
@@ -90,9 +89,7 @@ mapfile -t folders < <(printf '%s\n' "${folders[@]}" | sort)
 timeout --foreground -k 5 "$limit" qemu-system-x86_64 -accel tcg -smp 2 -m 4G -kernel "$cache/vmlinuz" -initrd "$cache/initrd.gz" \
   -append "console=ttyS0 quiet mitigations=off panic=-1" -no-reboot -display none -monitor none -net none \
   -serial "file:$cache/console.log" -serial stdio -drive "file=$cache/i386.img,format=raw,if=virtio,readonly=on" "${args[@]}" </dev/null &
-qemu=$! status=0
-wait $qemu || status=$?
-qemu=
+qemu=$! status=0 && { wait $qemu || status=$?; } && qemu=
 [ -f "$job/status" ] && exit "$(cat "$job/status")"
 log="the guest's console log is $cache/console.log"
 [ $status = 124 ] && { echo "emulated PC: the command ran out of its $limit s; $log." >&2; exit 124; }

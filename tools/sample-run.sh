@@ -47,9 +47,7 @@ if [ -z "$gallery" ]; then
 fi
 # On a cards file of their own; the typical run last, with the choices given,
 # so that its pictures of the dialogs are the ones kept.
-mkdir -p "$gallery" && rm -f "$gallery"/[0-9][0-9]-*.*
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+mkdir -p "$gallery" && rm -f "$gallery"/[0-9][0-9]-*.* && work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
 runs=("--cards 0 --scan box" "--cards 1 --poke --reset" "--cards 2")
 for i in 0 1 2; do
   read -r -a choices <<<"${runs[$i]}"

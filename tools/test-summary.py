@@ -4,17 +4,13 @@ results folder: RUN.xml (ctest's JUnit file), RUN.status (its exit status)
 and RUN.log; RUN.skip holds why a whole run was left out. Lists every
 failure and skip, then prints `tests: P passed, F failed, S skipped`.
 Exit status 1 when anything failed. usage: test-summary.py <results>"""
-import pathlib, re, sys
-import xml.etree.ElementTree as ET
+import pathlib, re, sys, xml.etree.ElementTree as ET
 
 results = pathlib.Path(sys.argv[1])
 counts = {"passed": 0, "failed": 0, "skipped": 0}
-
-
 def count(state, run, what):
     counts[state] += 1
     print(f"{state} ({run}): {what}") if state != "passed" else None
-
 
 for skip in sorted(results.glob("*.skip")):
     count("skipped", skip.stem, skip.read_text().strip())

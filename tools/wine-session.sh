@@ -6,10 +6,8 @@
 tree=$1 && shift && . "$tree/wine-env.sh"
 [ -f "$WINEPREFIX/.zp-ready" ] || sh "$(dirname "$0")/../cmake/make-wineprefix.sh" "$tree" || exit 1
 if [ -z "${ZP_IN_XVFB:-}" ] && { [ -z "${DISPLAY:-}" ] || [ "${ZP_HEADLESS:-0}" = 1 ]; }; then
-  command -v xvfb-run >/dev/null && command -v Xvfb >/dev/null || {
-    echo "wine-session: no display to run Windows programs on: DISPLAY is not set and Xvfb is missing; tools/install-deps.sh installs xvfb." >&2
-    exit 1
-  }
+  command -v xvfb-run >/dev/null && command -v Xvfb >/dev/null ||
+    { echo "wine-session: no display to run Windows programs on: DISPLAY is not set and Xvfb is missing; tools/install-deps.sh installs xvfb." >&2 && exit 1; }
   # Nobody sees a private Xvfb: programs that ask pick their scripted mode.
   ZP_IN_XVFB=1 ZP_HEADLESS=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$tree" "$@"
 fi
