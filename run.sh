@@ -53,8 +53,7 @@ cross() { echo -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$1.cmake"; }
 # the emulated PC, and its abuse tests are shortened (it is ~10 times slower).
 build_win32() { build_tree win32 "${1:-all}" "$(cross i686)" -DZP_WINE_PREFIX=$native32 -DZP_ABUSE_SHORT=$([ $native32 = ON ] && echo OFF || echo ON); }
 build_win64() { build_tree win64 "${1:-all}" "$(cross x86_64)"; }
-# A command under a tree's Wine (tools/wine-session.sh); for win32 in the emulated PC where it must,
-# with the prefix made in its memory: over 9p each Wine program took 35 s to start, not 8.
+# Under a tree's Wine (tools/wine-session.sh); win32 in the emulated PC where it must, its prefix in memory (9p: 35 s a start).
 win32() {
   if [ $native32 = ON ]; then "$here/tools/wine-session.sh" "$build/win32" "$@"
   else "$here/tools/emulated-pc.sh" "$build/emulated-pc" 2400 "$here" "$build" -- sh -c 'mkdir -p "$0/wineprefix" &&
