@@ -50,9 +50,10 @@ build_tree() {  # tree target [cmake options...]
 }
 cross() { echo -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$1.cmake"; }
 # Where 32-bit programs do not run here, the win32 tree's prefix is made in
-# the emulated PC, and its abuse tests are shortened (it is ~10 times slower).
-build_win32() { build_tree win32 "${1:-all}" "$(cross i686)" -DZP_WINE_PREFIX=$native32 -DZP_ABUSE_SHORT=$([ $native32 = ON ] && echo OFF || echo ON); }
-build_win64() { build_tree win64 "${1:-all}" "$(cross x86_64)"; }
+# the emulated PC (~10 times slower), and both trees' abuse tests are short.
+short=$([ $native32 = ON ] && echo OFF || echo ON)
+build_win32() { build_tree win32 "${1:-all}" "$(cross i686)" -DZP_WINE_PREFIX=$native32 -DZP_ABUSE_SHORT=$short; }
+build_win64() { build_tree win64 "${1:-all}" "$(cross x86_64)" -DZP_ABUSE_SHORT=$short; }
 # Under a tree's Wine (tools/wine-session.sh); win32 in the emulated PC where it must, its prefix in memory (9p: 35 s a start).
 win32() {
   if [ $native32 = ON ]; then "$here/tools/wine-session.sh" "$build/win32" "$@"
@@ -86,7 +87,7 @@ case $what in
     build_tree native all
     build_win64
     job tests native ctest --test-dir "$build/native" -j2
-    # The long abuse tests run once, on the product, where it runs here.
+    # The abuse tests run in full on the product, where it runs here.
     job tests win64 win64 ctest --test-dir "$build/win64" $([ $native32 = ON ] && echo "-E ^abuse_")
     [ -z "${win32_tests:-}" ] || wait $win32_tests
     python3 "$here/tools/test-summary.py" "$results"
