@@ -12,6 +12,14 @@ int32_t open_dialog_count = 0;
 HWND active_dialog = nullptr;
 const char default_message_box_title[] = "Sorvenna";
 
+// A show_modal that runs, listed with its thread (thread_record::loops).
+struct modal_loop {
+  modal_loop* outer;
+  HWND dialog;
+  int32_t result;
+  bool ended;  // result is end_dialog's
+};
+
 namespace {
 
 HINSTANCE module_instance = nullptr;
@@ -42,27 +50,6 @@ struct window_record {
   uint32_t values[8];
   bool ending;  // inside end_dialog: a nested end does nothing
 };
-
-// Results of modal dialogs, from end_dialog until their show_modal takes
-// them. No record points into a caller's frame: a show_modal that a host's
-// exception unwound has none left, and its dialog may still be ended later.
-// Used on the dialogs' own thread, like open_dialog_count.
-struct ended_result {
-  HWND dialog;
-  int32_t result;
-};
-constexpr int ended_results_kept = 8;
-ended_result ended_results[ended_results_kept];
-int next_ended_result = 0;
-
-// Drops what ended_results holds for a dialog, into *result if given.
-void take_ended_result(HWND dialog, int32_t* result) {
-  for (ended_result& e : ended_results) {
-    if (e.dialog != dialog) continue;
-    if (result) *result = e.result;
-    e.dialog = nullptr;
-  }
-}
 
 // All records, newest first. The screens use them from one thread; the lock
 // word still keeps a host that strays onto another thread from corrupting
@@ -137,23 +124,19 @@ window_record new_record(HWND window, HWND parent, uint32_t kind) {
   return r;
 }
 
-// Per-thread default dialog font. Every thread gets the values of the
-// library's first thread. A thread that existed before the library was
-// loaded never gets a thread-attach notice, so the record is also made on
-// first use; all records are listed so that unloading frees every one.
-DWORD font_slot = TLS_OUT_OF_INDEXES;
+// Per-thread records. Every thread gets the font values of the library's
+// first thread. A thread that existed before the library was loaded never
+// gets a thread-attach notice, so the record is also made on first use; all
+// records are listed so that unloading frees every one.
+DWORD thread_slot = TLS_OUT_OF_INDEXES;
 const default_dialog_font first_thread_font = {"MS Sans Serif", 8};
 
-struct thread_font_record {
-  default_dialog_font font;
-  thread_font_record* next;
-};
-thread_font_record* thread_fonts = nullptr;
-volatile LONG thread_font_lock = 0;
+thread_record* thread_records = nullptr;
+volatile LONG thread_records_lock = 0;
 
-void unlink_thread_font(thread_font_record* record) {
-  spin_lock lock(thread_font_lock);
-  for (thread_font_record** link = &thread_fonts; *link; link = &(*link)->next) {
+void unlink_thread_record(thread_record* record) {
+  spin_lock lock(thread_records_lock);
+  for (thread_record** link = &thread_records; *link; link = &(*link)->next) {
     if (*link == record) {
       *link = record->next;
       break;
@@ -246,9 +229,9 @@ bool dialog_layer_start(HINSTANCE instance) {
   record_lock = 0;
   open_dialog_count = 0;
   active_dialog = nullptr;
-  thread_fonts = nullptr;
-  font_slot = platform(TlsAlloc);
-  if (font_slot == TLS_OUT_OF_INDEXES) return false;
+  thread_records = nullptr;
+  thread_slot = platform(TlsAlloc);
+  if (thread_slot == TLS_OUT_OF_INDEXES) return false;
   thread_dialog_font();
   return true;
 }
@@ -287,33 +270,34 @@ static void end_dialogs_of_ending_thread() {
 
 void dialog_layer_thread_end() {
   end_dialogs_of_ending_thread();
-  if (font_slot == TLS_OUT_OF_INDEXES) return;
-  auto* record = static_cast<thread_font_record*>(platform(TlsGetValue, font_slot));
+  thread_record* record = current_thread_record();
   if (!record) return;
-  unlink_thread_font(record);
+  unlink_thread_record(record);
   delete record;
-  platform(TlsSetValue, font_slot, static_cast<LPVOID>(nullptr));
+  platform(TlsSetValue, thread_slot, static_cast<LPVOID>(nullptr));
 }
 
-void dialog_layer_stop() {
+void dialog_layer_stop(bool process_ending) {
   {
-    spin_lock lock(thread_font_lock);
-    while (thread_fonts) {
-      thread_font_record* next = thread_fonts->next;
-      delete thread_fonts;
-      thread_fonts = next;
+    spin_lock lock(thread_records_lock);
+    while (thread_records) {
+      thread_record* next = thread_records->next;
+      delete thread_records;
+      thread_records = next;
     }
   }
-  if (font_slot != TLS_OUT_OF_INDEXES) platform(TlsFree, font_slot);
-  font_slot = TLS_OUT_OF_INDEXES;
+  if (thread_slot != TLS_OUT_OF_INDEXES) platform(TlsFree, thread_slot);
+  thread_slot = TLS_OUT_OF_INDEXES;
   // Unloading ends no window, but a dialog still open would go on calling
   // layer_dialog_proc after the code is gone. Hand such dialogs to the
   // platform's own dialog handling: they stay on screen and keep painting,
-  // and nothing calls into the unloaded library any more.
+  // and nothing calls into the unloaded library any more. A process that
+  // ends takes its windows along, and its window procedures may rely on
+  // what it has already torn down: then no window is called at all.
   record_list_lock lock;
   while (records) {
     window_record* next = records->next;
-    if ((records->kind & record_kind_dialog) == record_kind_dialog)
+    if (!process_ending && (records->kind & record_kind_dialog) == record_kind_dialog)
       platform(SetWindowLongPtrA, records->window, DWLP_DLGPROC, static_cast<LONG_PTR>(0));
     delete records;
     records = next;
@@ -322,25 +306,36 @@ void dialog_layer_stop() {
   active_dialog = nullptr;
 }
 
-const default_dialog_font* thread_dialog_font() {
-  if (font_slot == TLS_OUT_OF_INDEXES) return &first_thread_font;
-  auto* record = static_cast<thread_font_record*>(platform(TlsGetValue, font_slot));
-  if (record) return &record->font;
-  record = new (std::nothrow) thread_font_record{first_thread_font, nullptr};
-  if (!record) return &first_thread_font;
+thread_record* current_thread_record() {
+  if (thread_slot == TLS_OUT_OF_INDEXES) return nullptr;
+  return static_cast<thread_record*>(platform(TlsGetValue, thread_slot));
+}
+
+thread_record* this_thread_record() {
+  if (thread_slot == TLS_OUT_OF_INDEXES) return nullptr;
+  if (thread_record* record = current_thread_record()) return record;
+  auto* record = new (std::nothrow) thread_record{first_thread_font, nullptr, nullptr, nullptr, nullptr};
+  if (!record) return nullptr;
   {
-    spin_lock lock(thread_font_lock);
-    record->next = thread_fonts;
-    thread_fonts = record;
+    spin_lock lock(thread_records_lock);
+    record->next = thread_records;
+    thread_records = record;
   }
-  platform(TlsSetValue, font_slot, static_cast<LPVOID>(record));
-  return &record->font;
+  platform(TlsSetValue, thread_slot, static_cast<LPVOID>(record));
+  return record;
+}
+
+thread_record* first_thread_record() { return thread_records; }
+
+const default_dialog_font* thread_dialog_font() {
+  const thread_record* record = this_thread_record();
+  return record ? &record->font : &first_thread_font;
 }
 
 int32_t thread_font_record_count() {
-  spin_lock lock(thread_font_lock);
+  spin_lock lock(thread_records_lock);
   int32_t n = 0;
-  for (const thread_font_record* r = thread_fonts; r; r = r->next) ++n;
+  for (const thread_record* r = thread_records; r; r = r->next) ++n;
   return n;
 }
 
@@ -424,7 +419,11 @@ void show_modeless(HWND dialog, dialog_callback callback) {
 void show_modal(HWND dialog, dialog_callback callback, int32_t* result) {
   int show_command = 0;
   if (!attach_callback(dialog, callback, result, &show_command)) return;
-  take_ended_result(dialog, nullptr);  // an earlier window's, with the same handle
+  // Where end_dialog leaves the result: this frame, listed with the
+  // thread, never the caller's.
+  thread_record* thread = this_thread_record();
+  modal_loop loop = {thread ? thread->loops : nullptr, dialog, 0, false};
+  if (thread) thread->loops = &loop;
 
   HWND owner = reinterpret_cast<HWND>(platform(GetWindowLongPtrA, dialog, GWLP_HWNDPARENT));
   if (owner) {
@@ -453,7 +452,8 @@ void show_modal(HWND dialog, dialog_callback callback, int32_t* result) {
     if (!platform(IsWindow, dialog)) break;
   }
   if (owner) platform(SetFocus, owner);
-  take_ended_result(dialog, result);
+  if (thread) thread->loops = loop.outer;
+  if (loop.ended) *result = loop.result;
 }
 
 void end_dialog(HWND dialog, int32_t result) {
@@ -469,11 +469,14 @@ void end_dialog(HWND dialog, int32_t result) {
   bool owner_was_disabled = false;
   if (owner) owner_was_disabled = platform(EnableWindow, owner, TRUE) != 0;
 
-  window_record record;
-  if (dialog_record(dialog, &record) && record.result_destination) {
-    take_ended_result(dialog, nullptr);  // a failed end's
-    ended_results[next_ended_result] = {dialog, result};
-    next_ended_result = (next_ended_result + 1) % ended_results_kept;
+  // Only a loop of this thread that still runs takes it.
+  if (thread_record* thread = current_thread_record()) {
+    for (modal_loop* loop = thread->loops; loop; loop = loop->outer) {
+      if (loop->dialog != dialog) continue;
+      loop->result = result;
+      loop->ended = true;
+      break;
+    }
   }
 
   if (!platform(DestroyWindow, dialog)) {

@@ -25,7 +25,8 @@ extern HWND active_dialog;
 
 // Load and unload of the library, and the end of a host thread.
 bool dialog_layer_start(HINSTANCE instance);
-void dialog_layer_stop();
+// process_ending: the process is ending; free memory, call no window.
+void dialog_layer_stop(bool process_ending);
 void dialog_layer_thread_end();
 
 // The calling thread's default dialog font (made on first use when the
@@ -38,6 +39,27 @@ const default_dialog_font* thread_dialog_font();
 // Threads that hold a font record now (each freed when its thread ends).
 int32_t thread_font_record_count();
 
+// What the library keeps for one host thread, in its thread slot: the
+// default dialog font, the modal loops running on the thread, and what the
+// screens keep per thread (screens/screen_state.h). Nothing in it is shared
+// with another thread, and it has no fixed size.
+struct modal_loop;    // a running show_modal, in its frame
+struct screen_call;   // a running entry point, in its frame
+struct modal_screen;  // what an unwound modal screen left
+struct thread_record {
+  default_dialog_font font;
+  modal_loop* loops;          // innermost first
+  screen_call* calls;         // innermost first
+  modal_screen* left_over;    // released by the thread's next entry point
+  thread_record* next;        // every thread's, for unloading
+};
+// The calling thread's record, made on first use: null only when there is
+// no memory for it. current_thread_record() makes none.
+thread_record* this_thread_record();
+thread_record* current_thread_record();
+// Every thread's record, for unloading; the list is the layer's to free.
+thread_record* first_thread_record();
+
 HWND create_dialog(HWND parent, const std::string& caption, int x, int y, int width, int height,
                    DWORD style, DWORD ex_style);
 // class_name is read for class index 0 only.
@@ -46,7 +68,8 @@ HWND add_control(HWND dialog, int class_index, int id, const std::string& text, 
                  const std::string& class_name = std::string());
 void show_modeless(HWND dialog, dialog_callback callback);
 // Returns once the dialog is gone, with the result end_dialog gave it in
-// *result; nothing writes there once this has returned, or was unwound.
+// *result; nothing writes there once this has returned, or was unwound
+// (unwinding an entry point drops its loops: screens/screen_state.cpp).
 void show_modal(HWND dialog, dialog_callback callback, int32_t* result);
 void end_dialog(HWND dialog, int32_t result);
 // Destroys a dialog of the layer without WM_CLOSE, even one whose end a

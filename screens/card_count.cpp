@@ -14,8 +14,8 @@ constexpr std::size_t spaces_before_home_page = 38;
 
 }  // namespace
 
-int32_t WINAPI display_num_cards(int32_t card_count) {
-  release_left_over_screens();
+static int32_t show_card_count(const int32_t* arguments) {
+  const int32_t card_count = arguments[0];
   std::string label;
   if (card_count == 0) {
     label = "No ZEPHRON Pro I/O Cards detected in this computer";
@@ -29,8 +29,7 @@ int32_t WINAPI display_num_cards(int32_t card_count) {
   return 0;
 }
 
-int32_t WINAPI no_cards_found(void) {
-  release_left_over_screens();
+static int32_t show_no_cards_found(const int32_t*) {
   const std::string message =
       std::string("No ZEPHRON Pro 2 Port PCI I/O Cards could be located. Please check your installation.") +
       std::string(spaces_before_home_page, ' ') + (std::string(" Home Page : ") + vendor::home_page + "    ") +
@@ -38,3 +37,6 @@ int32_t WINAPI no_cards_found(void) {
   message_box(message, status_caption, 0);
   return 0;
 }
+
+int32_t WINAPI display_num_cards(int32_t card_count) { return run_screen(show_card_count, card_count); }
+int32_t WINAPI no_cards_found(void) { return run_screen(show_no_cards_found); }

@@ -37,8 +37,10 @@ LONG CALLBACK card_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
   return 0;
 }
 
-int32_t WINAPI ask_which_card(uint8_t card_count) {
+static int32_t ask_for_card(const int32_t* arguments) {
+  const int32_t card_count = arguments[0];
   modal_screen* kept = begin_modal_screen();
+  const int32_t outer_choice = card_choice;  // a card dialog this call is nested in keeps its own
   card_choice = first_card_id;
   HWND dialog = kept->dialog = create_dialog(nullptr, selection_caption, 105, 65, 312, 204, 0, 0);
   add_control(dialog, class_label, status_label_id, vendor_notice_text(), 55, 5, 210, 15, centred_label_style, 0,
@@ -70,5 +72,8 @@ int32_t WINAPI ask_which_card(uint8_t card_count) {
 
   // The dialog and its controls are gone: nothing uses the fonts any more.
   end_modal_screen(kept);  // deletes them
+  card_choice = outer_choice;
   return chosen;
 }
+
+int32_t WINAPI ask_which_card(uint8_t card_count) { return run_screen(ask_for_card, card_count); }

@@ -44,8 +44,11 @@ LONG CALLBACK clock_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM
   return 0;
 }
 
-int32_t WINAPI Main_Menu(int32_t current_clock, int32_t card_index, int32_t card_count) {
+// The arguments: current clock, card index, card count.
+static int32_t ask_for_clock(const int32_t* arguments) {
+  const int32_t current_clock = arguments[0], card_index = arguments[1], card_count = arguments[2];
   modal_screen* kept = begin_modal_screen();
+  const int32_t outer_choice = clock_choice;  // a clock dialog this call is nested in keeps its own
   clock_choice = 0;
   clock_dialog = kept->dialog = create_dialog(nullptr, selection_caption, 134, 65, 323, 214, 0, 0);
   add_control(clock_dialog, class_label, status_label_id, vendor_notice_text(), 55, 5, 210, 15, centred_label_style,
@@ -91,6 +94,11 @@ int32_t WINAPI Main_Menu(int32_t current_clock, int32_t card_index, int32_t card
   end_modal_screen(kept);  // deletes the fonts
 
   const int32_t chosen = clock_choice != 0 ? clock_choice : current_clock;
+  clock_choice = outer_choice;
   end_dialog(scan_window, 0);
   return chosen;
+}
+
+int32_t WINAPI Main_Menu(int32_t current_clock, int32_t card_index, int32_t card_count) {
+  return run_screen(ask_for_clock, current_clock, card_index, card_count);
 }

@@ -5,7 +5,7 @@
 #include "dialog/platform.h"
 #include "screens/screen_state.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       restore_fpu_control_word();
@@ -15,12 +15,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
       thread_dialog_font();
       break;
     case DLL_THREAD_DETACH:
-      release_left_over_screens();
+      end_thread_screens();
       dialog_layer_thread_end();
       break;
     case DLL_PROCESS_DETACH:
-      release_left_over_screens(true);
-      dialog_layer_stop();
+      // A reserved argument: the process ends, and only memory is freed.
+      end_all_screens(reserved != nullptr);
+      dialog_layer_stop(reserved != nullptr);
       break;
   }
   return TRUE;

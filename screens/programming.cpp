@@ -15,19 +15,20 @@ const char please_wait[] = "Please wait for this SAVE operation to the I/O card 
 
 }  // namespace
 
-int32_t WINAPI display_saving(int32_t new_clock) {
-  release_left_over_screens();
-  const float mhz = clock_of(new_clock).mhz;
+static int32_t show_saving_window(const int32_t* arguments) {
+  const float mhz = clock_of(arguments[0]).mhz;
   const std::string label = "Configuring ZEPHRON Pro Clock speed to " + text::number_text(mhz, short_form_digits) +
                             " Mhz " + line_break() + line_break() + please_wait + line_break();
   show_status_window(saving_window, saving_status, label, nullptr);
   return 0;
 }
 
-int32_t WINAPI display_reset_eeprom(void) {
-  release_left_over_screens();
+static int32_t show_reset_window(const int32_t*) {
   const std::string label = "Programming EEPROM to factor defaults. Clock will be 1.8432 Mhz." + line_break() +
                             line_break() + please_wait + line_break();
   show_status_window(reset_window, reset_status, label, nullptr);
   return 0;
 }
+
+int32_t WINAPI display_saving(int32_t new_clock) { return run_screen(show_saving_window, new_clock); }
+int32_t WINAPI display_reset_eeprom(void) { return run_screen(show_reset_window); }

@@ -30,9 +30,8 @@ const baud_rate_line baud_rate_lines[] = {
 
 }  // namespace
 
-int32_t WINAPI display_donesaving(int32_t new_clock) {
-  release_left_over_screens();
-  const clock_value clock = clock_of(new_clock);
+static int32_t show_report(const int32_t* arguments) {
+  const clock_value clock = clock_of(arguments[0]);
   end_dialog(saving_window, 0);
 
   const std::string factor = text::number_text(clock.multiplier, short_form_digits);
@@ -50,3 +49,5 @@ int32_t WINAPI display_donesaving(int32_t new_clock) {
   message_box(report, status_caption, MB_OK | MB_ICONINFORMATION);
   return 0;
 }
+
+int32_t WINAPI display_donesaving(int32_t new_clock) { return run_screen(show_report, new_clock); }

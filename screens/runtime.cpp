@@ -26,18 +26,14 @@
 #include <new>
 #include <string>
 
+#include "screens/screen_state.h"
+
 // The string members the library uses, made here (this file is built
 // without exceptions) rather than taken from the toolchain's copy, whose
 // catch-and-rethrow cleanups need the whole exception runtime. The linker
 // keeps only the members that are called on i386; on x86-64 their unwind
 // data, which the link always keeps, keeps every member (about 12 KB).
 template class std::basic_string<char>;
-
-// Not continuable: the caller has no memory to go on with.
-[[noreturn]] static void raise_no_memory() {
-  RaiseException(STATUS_NO_MEMORY, EXCEPTION_NONCONTINUABLE, 0, nullptr);
-  abort();  // only if a vectored handler continued it where it stood
-}
 
 // The library never passes a null text or a position beyond one's end: the
 // two logic errors cannot happen.
@@ -53,18 +49,35 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { abort(); }
 }  // namespace __gnu_cxx
 
+// Every block starts with a text_block, which keeps malloc's alignment. The
+// throwing forms make the texts (std::string's buffers): listed with the
+// entry point that runs, so that one that a host's exception unwinds frees
+// them, as no destructor runs then. The nothrow forms make the records that
+// outlive a call (windows, threads, modal screens): never listed.
+static void* allocate(std::size_t size) noexcept {
+  auto* block = static_cast<text_block*>(malloc(sizeof(text_block) + (size ? size : 1)));
+  if (!block) return nullptr;
+  block->link = nullptr;
+  return block + 1;
+}
 void* operator new(std::size_t size) {
-  void* p = malloc(size ? size : 1);
+  void* p = allocate(size);
   if (!p) raise_no_memory();
+  list_text(static_cast<text_block*>(p) - 1);
   return p;
 }
 void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
-void operator delete(void* p) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete(void* p, std::size_t) noexcept { free(p); }
-void operator delete[](void* p, std::size_t) noexcept { free(p); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void operator delete(void* p) noexcept {
+  if (!p) return;
+  text_block* block = static_cast<text_block*>(p) - 1;
+  unlist_text(block);
+  free(block);
+}
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 
 // Nothing calls it: it is the safety net above.
 extern "C" void _Unwind_Resume(void*) { abort(); }

@@ -40,17 +40,18 @@ LONG CALLBACK ShowDialogProc2(HWND, UINT message, WPARAM, LPARAM) {
   return 0;
 }
 
-int32_t WINAPI first_window(void) {
-  release_left_over_screens();
+static int32_t show_first_scan_window(const int32_t*) {
   show_status_window(scan_window, first_scan_window,
                      std::string(scanning_text) + "ZEPHRON Pro 2 Port I/O Card(s), please wait...", nullptr);
   return 0;
 }
 
-int32_t WINAPI scan_box(void) {
-  release_left_over_screens();
+static int32_t show_second_scan_window(const int32_t*) {
   message_box("Inside MSGBOX", std::string(), 0);
   show_status_window(scan_window, second_scan_window,
                      std::string(scanning_text) + "ZEPHRON Pro I/O Card(s), please wait...", nullptr);
   return 0;
 }
+
+int32_t WINAPI first_window(void) { return run_screen(show_first_scan_window); }
+int32_t WINAPI scan_box(void) { return run_screen(show_second_scan_window); }

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <set>
 
+#include "host_faults.h"
 #include "library.h"
 #include "pe_file.h"
 #include "robot.h"
@@ -180,115 +181,6 @@ TEST_F(Dll, ControlWordIsPutBackAfterEveryCall) {
 
 // ---- a host's exceptions pass through the library ------------------------
 
-// A host window whose procedure fails, with a C++ exception or a structured
-// one, on host_fault_message. The message is posted before ask_which_card,
-// so the card dialog's modal loop is the one that dispatches it.
-constexpr UINT host_fault_message = WM_APP + 0x51;
-constexpr DWORD host_exception_code = 0xE0005A50;  // customer bit set
-DWORD caught_exception_code = host_exception_code;  // by the host's handler below
-struct host_error {};
-bool host_throws_cpp = true;
-HWND card_dialog_at_fault = nullptr;
-HFONT fonts_at_fault[2];  // the dialog's own and its heading's, if it had them yet
-
-void note_the_card_dialog_at_fault() {
-  card_dialog_at_fault = FindWindowA("#32770", expected_selection_caption);
-  const HWND font_users[] = {card_dialog_at_fault, GetDlgItem(card_dialog_at_fault, 1012)};
-  for (int i = 0; i < 2; ++i)
-    fonts_at_fault[i] = reinterpret_cast<HFONT>(SendMessageA(font_users[i], WM_GETFONT, 0, 0));
-}
-
-LRESULT CALLBACK failing_host_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == host_fault_message) {
-    note_the_card_dialog_at_fault();
-    if (host_throws_cpp) throw host_error{};
-    RaiseException(host_exception_code, 0, 0, nullptr);
-  }
-  return DefWindowProcA(window, message, wparam, lparam);
-}
-
-HWND failing_host_window() {
-  WNDCLASSA window_class = {};
-  window_class.lpfnWndProc = failing_host_procedure;
-  window_class.hInstance = GetModuleHandleA(nullptr);
-  window_class.lpszClassName = "zp failing host";
-  RegisterClassA(&window_class);  // fails harmlessly the second time
-  return CreateWindowExA(0, window_class.lpszClassName, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                         nullptr);
-}
-
-// The host's own structured exception handler around one entry point call:
-// true when it caught caught_exception_code and the stack was unwound to it.
-std::atomic<bool> host_handler_caught{false};
-
-#ifdef _WIN64
-// As a Win64 compiler makes __try/__except: the unwind data of guarded_call
-// names the handler, which unwinds every frame above it (ours, the
-// platform's) and resumes after the call. The nop keeps the return address
-// out of the epilogue, where the system would not call the handler.
-extern "C" int32_t guarded_call(one_argument_entry entry, int32_t argument);
-extern "C" char guarded_call_resume[];
-asm(R"(
-    .text
-    .globl guarded_call
-    .globl guarded_call_resume
-    .def guarded_call; .scl 2; .type 32; .endef
-    .seh_proc guarded_call
-guarded_call:
-    subq $40, %rsp
-    .seh_stackalloc 40
-    .seh_endprologue
-    .seh_handler host_exception_handler, @except
-    movq %rcx, %rax
-    movl %edx, %ecx
-    call *%rax
-    nop
-guarded_call_resume:
-    addq $40, %rsp
-    ret
-    .seh_endproc
-)");
-
-extern "C" EXCEPTION_DISPOSITION host_exception_handler(EXCEPTION_RECORD* record, void* frame, CONTEXT* context,
-                                                        DISPATCHER_CONTEXT* dispatch) {
-  if (IS_UNWINDING(record->ExceptionFlags) || record->ExceptionCode != caught_exception_code)
-    return ExceptionContinueSearch;
-  host_handler_caught = true;
-  RtlUnwindEx(frame, guarded_call_resume, record, nullptr, context, dispatch->HistoryTable);  // does not return
-  return ExceptionContinueSearch;
-}
-#else
-// i386: a registration of our own on the fs:[0] chain, the frame-based
-// handlers' list. The handler unwinds (the unwind handlers of the frames
-// above ours run and leave the chain), then jumps back into guarded_call,
-// whose frame is intact, with __builtin_longjmp, which only restores the
-// stack and frame pointers.
-struct host_registration {
-  host_registration* previous;
-  void* handler;
-};
-void* guarded_call_resume[5];
-
-extern "C" EXCEPTION_DISPOSITION __cdecl host_exception_handler(EXCEPTION_RECORD* record, void* frame, CONTEXT*,
-                                                                void*) {
-  if (IS_UNWINDING(record->ExceptionFlags) || record->ExceptionCode != caught_exception_code)
-    return ExceptionContinueSearch;
-  host_handler_caught = true;
-  RtlUnwind(frame, nullptr, record, nullptr);
-  __builtin_longjmp(guarded_call_resume, 1);
-}
-
-int32_t guarded_call(one_argument_entry entry, int32_t argument) {
-  host_registration registration = {nullptr, reinterpret_cast<void*>(host_exception_handler)};
-  int32_t result = 0;
-  __asm__ __volatile__("movl %%fs:0, %0" : "=r"(registration.previous));
-  __asm__ __volatile__("movl %0, %%fs:0" : : "r"(&registration) : "memory");
-  if (__builtin_setjmp(guarded_call_resume) == 0) result = entry(argument);
-  __asm__ __volatile__("movl %0, %%fs:0" : : "r"(registration.previous) : "memory");
-  return result;
-}
-#endif
-
 // The host's exception has ended ask_which_card; the library must still
 // work: a further card dialog opens, takes a choice and returns it. That
 // next call first ends what the unwound one left: its dialog and fonts.
@@ -377,40 +269,101 @@ TEST_F(Dll, HostsStructuredExceptionFromItsWindowProcedurePassesThroughTheModalL
   expect_a_further_card_dialog_answered();
 }
 
-// Points the DLL's import of `from` (a function of a system DLL) at `to`.
-bool swap_dll_import(void* from, void* to) {
-  auto* base = reinterpret_cast<BYTE*>(lib.module);
-  auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& table = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
-  auto** const end = reinterpret_cast<void**>(base + table.VirtualAddress + table.Size);
-  for (auto** slot = reinterpret_cast<void**>(base + table.VirtualAddress); slot < end; ++slot) {
-    DWORD was;
-    if (*slot == from) return VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &was) && (*slot = to);
-  }
-  return false;
-}
-
-// Refuses every allocation of the DLL once the card dialog has a control.
-// (A refused window record only makes the layer do without the window.)
-void* (*real_malloc)(size_t);
-void* __cdecl malloc_refusing_in_the_card_dialog(size_t size) {
-  if (!GetWindow(FindWindowA("#32770", expected_selection_caption), GW_CHILD)) return real_malloc(size);
-  note_the_card_dialog_at_fault();
-  return nullptr;
-}
-
 TEST_F(Dll, RefusedAllocationRaisesNoMemoryForTheHostToCatchAndTheNextCallEndsWhatItLeft) {
-  real_malloc = reinterpret_cast<void* (*)(size_t)>(
-      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "malloc")));
-  void* refusing = reinterpret_cast<void*>(malloc_refusing_in_the_card_dialog);
-  ASSERT_TRUE(swap_dll_import(reinterpret_cast<void*>(real_malloc), refusing));
+  ASSERT_TRUE(refuse_allocations_in_the_card_dialog(lib.module, true));
   host_handler_caught = false;
   caught_exception_code = STATUS_NO_MEMORY;
   guarded_call(lib.ask_which_card, 5);
   caught_exception_code = host_exception_code;
-  swap_dll_import(refusing, reinterpret_cast<void*>(real_malloc));
+  refuse_allocations_in_the_card_dialog(lib.module, false);
   EXPECT_TRUE(host_handler_caught) << "STATUS_NO_MEMORY reached the host's handler";
   expect_a_further_card_dialog_answered();
+}
+
+// A host may call any entry point from its window procedure while a
+// screen's loop dispatches. The running card dialog stays the user's: a
+// nested call, and one that the host's exception unwinds and the host
+// catches, leave its dialog and fonts alone, and it returns the card the
+// user chooses afterwards.
+HWND nesting_host;
+std::atomic<bool> nested_calls_done{false};
+std::string outer_dialog_harmed;  // by the nested calls; empty: not at all
+
+void nested_calls() {
+  const HWND outer = card_dialog_at_fault;
+  const HFONT fonts[2] = {fonts_at_fault[0], fonts_at_fault[1]};
+  host_fault_action = nullptr;  // the next fault raises
+  lib.first_window();
+  PostMessageA(nesting_host, host_fault_message, 0, 0);
+  host_handler_caught = false;
+  guarded_call(lib.display_num_cards, 2);
+  if (!host_handler_caught) outer_dialog_harmed += " (the nested call's exception was not caught)";
+  if (!IsWindowVisible(outer)) outer_dialog_harmed += " dialog ended";
+  for (HFONT font : fonts)
+    if (GetObjectType(font) != OBJ_FONT) outer_dialog_harmed += " font deleted";
+  nested_calls_done = true;
+}
+
+TEST_F(Dll, NestedCallsLeaveTheRunningCardDialogToTheUser) {
+  nesting_host = failing_host_window();
+  host_throws_cpp = false;
+  host_fault_action = nested_calls;
+  nested_calls_done = false;
+  outer_dialog_harmed.clear();
+  robot::drain_messages();
+  PostMessageA(nesting_host, host_fault_message, 0, 0);
+  robot::session user([] {
+    for (int waited = 0; !nested_calls_done && waited < 30000; waited += 10) Sleep(10);
+    HWND dialog = robot::wait_for_dialog(expected_selection_caption);
+    if (!nested_calls_done || !dialog) return robot::close_everything();
+    robot::click(GetDlgItem(dialog, 1024));
+    Sleep(30);
+    robot::press(dialog, 1011);
+  });
+  EXPECT_EQ(1024, lib.ask_which_card(5)) << "card 3, chosen after the nested calls";
+  user.join();
+  host_fault_action = nullptr;
+  DestroyWindow(nesting_host);
+  EXPECT_TRUE(nested_calls_done);
+  EXPECT_EQ("", outer_dialog_harmed);
+}
+
+// When the process ends, the library calls no window: the host's window
+// procedures may rely on what the host's exit has torn down. A child
+// process leaves the card dialog open after a host exception, then ends
+// while its visible window logs every message it still receives.
+int end_after_a_host_exception(const char* log_path) {
+  if (!load_library(&lib)) return 2;
+  HWND watched = failing_host_window(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  fail_inside_the_card_dialog(false, [] { guarded_call(lib.ask_which_card, 5); });
+  if (!host_handler_caught || !IsWindow(card_dialog_at_fault) || !IsWindow(watched)) return 3;
+  robot::drain_messages();
+  host_message_log = CreateFileA(log_path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ExitProcess(host_message_log == INVALID_HANDLE_VALUE ? 4 : 0);
+}
+
+TEST_F(Dll, ProcessEndAfterAHostExceptionCallsNoWindowOfTheHost) {
+  char program[MAX_PATH], folder[MAX_PATH], log_path[MAX_PATH];
+  GetModuleFileNameA(nullptr, program, MAX_PATH);
+  GetTempPathA(MAX_PATH, folder);
+  GetTempFileNameA(folder, "zpx", 0, log_path);
+  std::string command = std::string("\"") + program + "\" --end-after-a-host-exception \"" + log_path + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child.hProcess, 60000));
+  DWORD exit_code = 1;
+  GetExitCodeProcess(child.hProcess, &exit_code);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  EXPECT_EQ(0u, exit_code) << "2: no library; 3: the dialog was not left open; 4: no log";
+  const std::vector<unsigned char> log = read_whole_file(log_path);
+  DeleteFileA(log_path);
+  std::string messages;
+  for (size_t at = 0; at + sizeof(UINT) <= log.size(); at += sizeof(UINT))
+    messages += " " + std::to_string(*reinterpret_cast<const UINT*>(&log[at]));
+  EXPECT_EQ("", messages) << "messages the host's window received after its last code";
 }
 
 TEST_F(Dll, ThreadRunningBeforeTheLoadGetsItsFontOnFirstUse) {
@@ -425,6 +378,7 @@ TEST_F(Dll, ThreadRunningBeforeTheLoadGetsItsFontOnFirstUse) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--end-after-a-host-exception") return end_after_a_host_exception(argv[2]);
   testing::InitGoogleTest(&argc, argv);
   veteran_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   veteran_thread = CreateThread(nullptr, 0, veteran_main, nullptr, 0, nullptr);

@@ -12,6 +12,6 @@ int main(int argc, char** argv) {
   clear_screen_state();
   if (!dialog_layer_start(GetModuleHandleA(nullptr))) return 2;
   const int result = RUN_ALL_TESTS();
-  dialog_layer_stop();
+  dialog_layer_stop(false);
   return result;
 }
