@@ -11,10 +11,15 @@
  * host's own included. The other screens are modal and return when the user
  * has answered.
  *
- * A host's exception that leaves a modal screen (raised in a window
- * procedure its loop dispatched) leaves the dialog open; the next call of
- * any entry point ends it and deletes its fonts. A failed allocation raises
- * STATUS_NO_MEMORY (0xC0000017). USAGE.txt says what passes where.
+ * An entry point may be called from a window procedure while a screen's
+ * loop dispatches; it leaves the running screen alone. A host's exception
+ * that leaves a modal screen (raised in a window procedure its loop
+ * dispatched) leaves the dialog open; the next call that is not nested in
+ * a running screen ends it and deletes its fonts. A message box left that
+ * way stays until the user answers it. A failed allocation raises
+ * STATUS_NO_MEMORY (0xC0000017), which only a frame-based handler
+ * (__try/__except) catches. At process exit the library calls no window.
+ * USAGE.txt says what passes where.
  *
  * Clock identifiers: 1006 = 14.7456 MHz, 1007 = 7.3728 MHz,
  * 1008 = 3.6864 MHz, 1009 = 1.8432 MHz. Card identifiers: 1022 to 1026 for
