@@ -12,7 +12,7 @@ constexpr int first_clock = 1006, last_clock = 1009;
 constexpr DWORD act_again_ms = 25;
 // Visits after which a dialog is ended for certain, so every call is bounded.
 constexpr int visits_before_ending = 8;
-constexpr DWORD font_read_timeout_ms = 1000;
+constexpr DWORD font_read_timeout_ms = 5000;  // an emulated PC under load can take seconds
 
 void post_key(HWND window, WPARAM key) {
   PostMessageA(window, WM_KEYDOWN, key, 1);
