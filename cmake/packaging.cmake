@@ -13,4 +13,9 @@ set(CPACK_PACKAGE_VENDOR zephronpro)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "The screens of the ZEPHRON Pro clock configuration utility, with a sample host")
 set(CPACK_PACKAGE_FILE_NAME zephronpro-${PROJECT_VERSION}-${ZP_ARCH})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# Last in the same step: the same bytes from every build, the symbols ZIP, SHA256SUMS beside them.
+file(CONFIGURE OUTPUT package/release.cmake @ONLY CONTENT [[execute_process(COMMAND python3
+  @PROJECT_SOURCE_DIR@/tools/release-zips.py @CMAKE_BINARY_DIR@/bin/zephronpro.dll.debug
+  ${CPACK_PACKAGE_DIRECTORY} ${CPACK_PACKAGE_FILES} COMMAND_ERROR_IS_FATAL ANY)]])
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_BINARY_DIR}/package/release.cmake)
 include(CPack)

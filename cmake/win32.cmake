@@ -3,6 +3,7 @@
 # runtime goes in whole. The DLL sits next to the programs that load it.
 set(ZP_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 add_compile_options(-Wall -Wextra)
+add_link_options(-Wl,--no-insert-timestamp)  # the same bytes from every build
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 # Wine: a prefix of the tree's own, and the emulator that uses it. ZP_WINE=OFF
@@ -53,6 +54,9 @@ target_link_libraries(zp_core PUBLIC zp_text zp_dialog_portable)
 # The 2 KB of .eh_frame of the toolchain's start-up objects stay: crtbegin
 # hands the section to a host's shared DWARF unwinder if there is one.
 set(zp_lean -fno-exceptions $<$<STREQUAL:${ZP_ARCH},win32>:-fno-asynchronous-unwind-tables>)
+# -g for the symbols file (no code byte changes), free of build folders (last map that fits wins).
+list(APPEND zp_lean -g -ffile-prefix-map=${PROJECT_SOURCE_DIR}=/zephronpro
+                    -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
 target_compile_options(zp_core PRIVATE -Os ${zp_lean} -ffunction-sections -fdata-sections)
 target_compile_options(zp_text PRIVATE ${zp_lean})
 target_compile_options(zp_dialog_portable PRIVATE ${zp_lean})
@@ -74,15 +78,24 @@ function(zp_def_file source out_var)
 endfunction()
 zp_def_file(${PROJECT_SOURCE_DIR}/zephronpro.def ZP_DEF_FILE)
 # runtime.cpp replaces the toolchain's exception machinery (see there).
-add_library(zephronpro SHARED screens/dll_main.cpp screens/runtime.cpp ${ZP_DEF_FILE})
+add_library(zephronpro SHARED screens/dll_main.cpp screens/runtime.cpp ${ZP_DEF_FILE} zephronpro.rc)
 target_compile_options(zephronpro PRIVATE -Os ${zp_lean} -ffunction-sections -fdata-sections)
 target_link_libraries(zephronpro PRIVATE zp_core gdi32 user32)
-set_target_properties(zephronpro PROPERTIES PREFIX "" OUTPUT_NAME zephronpro)
-target_link_options(zephronpro PRIVATE ${ZP_STATIC_RUNTIME} -Wl,--kill-at -Wl,--gc-sections -s)
+set_target_properties(zephronpro PROPERTIES PREFIX "" VERSION ${PROJECT_VERSION})  # image version
+target_compile_definitions(zephronpro PRIVATE ZP_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+  ZP_VERSION_MINOR=${PROJECT_VERSION_MINOR} ZP_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+target_link_options(zephronpro PRIVATE ${ZP_STATIC_RUNTIME} -Wl,--kill-at -Wl,--gc-sections
+                    -Wl,--subsystem,windows)
+# Symbols to zephronpro.dll.debug, named by the stripped DLL; objcopy's time stamp 0, as ld's.
+set(zp_objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})
+add_custom_command(TARGET zephronpro POST_BUILD WORKING_DIRECTORY $<TARGET_FILE_DIR:zephronpro>
+  COMMAND ${zp_objcopy} --only-keep-debug zephronpro.dll zephronpro.dll.debug
+  COMMAND ${zp_objcopy} --strip-all --add-gnu-debuglink=zephronpro.dll.debug zephronpro.dll)
 
 # The link's own import library lacks the @N that i686 callers' stdcall
 # declarations link by (first_window@0): dlltool's, from the .def file, keeps
-# them and imports the plain names. zephronpro.lib: the same for MSVC.
+# them and imports the plain names (written in its folder: dlltool names symbols after the path).
+# zephronpro.lib: the same for MSVC.
 find_program(ZP_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
 find_program(ZP_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
 if(ZP_ARCH STREQUAL win32)
@@ -93,8 +106,9 @@ else()
 endif()
 set(ZP_MSVC_IMPORT_LIBRARY ${CMAKE_BINARY_DIR}/zephronpro.lib)
 add_custom_command(TARGET zephronpro POST_BUILD
+                   WORKING_DIRECTORY $<TARGET_LINKER_FILE_DIR:zephronpro>
                    COMMAND ${ZP_DLLTOOL} --def ${ZP_DEF_FILE} --dllname zephronpro.dll ${zp_dlltool_kill_at}
-                           --output-lib $<TARGET_LINKER_FILE:zephronpro>
+                           --output-lib $<TARGET_LINKER_FILE_NAME:zephronpro>
                    COMMAND ${ZP_LLVM_DLLTOOL} -m ${zp_llvm_machine} -d ${ZP_DEF_FILE} -D zephronpro.dll
                            ${zp_dlltool_kill_at} -l ${ZP_MSVC_IMPORT_LIBRARY}
                    COMMENT "Import libraries for MinGW and MSVC callers")
