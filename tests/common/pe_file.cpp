@@ -1,6 +1,7 @@
 #include "pe_file.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -22,10 +23,17 @@ struct reader {
     if (at >= bytes.size()) ok = false;
     return s;
   }
+  std::string short_name(size_t at) {  // 8 bytes, NUL-padded
+    std::string s;
+    for (size_t i = at; i < at + 8 && i < bytes.size() && bytes[i]; ++i) s += static_cast<char>(bytes[i]);
+    if (at + 8 > bytes.size()) ok = false;
+    return s;
+  }
 };
 
 struct section {
   uint32_t virtual_address, virtual_size, raw_offset, raw_size;
+  std::string name;
 };
 
 }  // namespace
@@ -38,6 +46,8 @@ pe_tables read_pe_tables(const std::vector<unsigned char>& file) {
   if (r.u32(pe) != 0x00004550) return t.error = "no PE signature", t;
   t.machine = r.u16(pe + 4);
   const uint16_t section_count = r.u16(pe + 6);
+  // Names longer than 8 bytes are "/offset" into the string table after the symbols.
+  const size_t strings = r.u32(pe + 12) + size_t{r.u32(pe + 16)} * 18;
   const uint16_t optional_size = r.u16(pe + 20);
   t.characteristics = r.u16(pe + 22);
   const size_t optional = pe + 24;
@@ -47,16 +57,23 @@ pe_tables read_pe_tables(const std::vector<unsigned char>& file) {
   if (t.optional_magic != 0x10B && !pe32_plus) return t.error = "neither PE32 nor PE32+", t;
   t.image_base = pe32_plus ? r.u32(optional + 24) | static_cast<uint64_t>(r.u32(optional + 28)) << 32
                            : r.u32(optional + 28);
+  t.image_version_major = r.u16(optional + 44);
+  t.image_version_minor = r.u16(optional + 46);
+  t.subsystem = r.u16(optional + 68);
   const size_t directories = optional + (pe32_plus ? 112 : 96);
   const uint32_t export_rva = r.u32(directories + 0);
   const uint32_t import_rva = r.u32(directories + 8);
+  t.resource_rva = r.u32(directories + 16);
   const uint32_t function_table_rva = r.u32(directories + 24), function_table_size = r.u32(directories + 28);
 
   std::vector<section> sections;
   const size_t table = optional + optional_size;
   for (uint16_t i = 0; i < section_count; ++i) {
     const size_t s = table + i * 40u;
-    sections.push_back({r.u32(s + 12), r.u32(s + 8), r.u32(s + 20), r.u32(s + 16)});
+    std::string name = r.short_name(s);
+    if (name.size() > 1 && name[0] == '/') name = r.c_string(strings + std::strtoul(name.c_str() + 1, nullptr, 10));
+    sections.push_back({r.u32(s + 12), r.u32(s + 8), r.u32(s + 20), r.u32(s + 16), name});
+    t.section_names.push_back(name);
   }
   if (!r.ok) return t.error = "truncated headers", t;
   // A file cut short may keep its tables and lose code behind them.
@@ -95,6 +112,12 @@ pe_tables read_pe_tables(const std::vector<unsigned char>& file) {
       if (!name_rva) break;
       t.imported_dlls.push_back(r.c_string(offset(name_rva)));
     }
+  }
+  for (const section& s : sections) {
+    if (s.name != ".gnu_debuglink") continue;
+    // The file name, NUL-padded to a multiple of 4 bytes, then the file's CRC-32.
+    t.debuglink_name = r.c_string(s.raw_offset);
+    t.debuglink_crc = r.u32(s.raw_offset + (t.debuglink_name.size() + 4) / 4 * 4);
   }
   for (uint32_t at = 0; function_table_rva && at + 12 <= function_table_size && r.ok; at += 12) {
     const size_t entry = offset(function_table_rva + at);

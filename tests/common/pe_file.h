@@ -1,6 +1,7 @@
-// Reads the export and import tables of a PE32 or PE32+ file from its bytes,
-// so a test can check what the DLL file itself promises, not what a loader
-// makes of it. Portable: shared by the native and the Wine tests.
+// Reads the header, the export and import tables and the section names of a
+// PE32 or PE32+ file from its bytes, so a test can check what the DLL file
+// itself promises, not what a loader makes of it. Portable: shared by the
+// native and the Wine tests.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,13 @@ struct pe_tables {
   uint16_t characteristics = 0;  // 0x2000: a DLL
   uint16_t optional_magic = 0;  // 0x10B for PE32, 0x20B for PE32+
   uint64_t image_base = 0;
+  uint16_t image_version_major = 0, image_version_minor = 0;
+  uint16_t subsystem = 0;        // 2: Windows GUI, 3: Windows console
+  uint32_t resource_rva = 0;     // the resource directory (version information), 0 if none
+  std::vector<std::string> section_names;  // long ones ("/4") read from the string table
+  // .gnu_debuglink: the name of the separate symbols file and its CRC-32, "" if none.
+  std::string debuglink_name;
+  uint32_t debuglink_crc = 0;
   std::string export_dll_name;
   std::map<std::string, uint32_t> exports_by_name;  // name -> ordinal
   std::map<std::string, uint32_t> export_rvas;      // name -> code address

@@ -7,7 +7,8 @@
 #         plainly that it does not fit), a MinGW host against
 #         libzephronpro.dll.a, an MSVC-style host linked by lld-link against
 #         zephronpro.lib; each must import the ten plain names from
-#         zephronpro.dll. Then `cpack -G ZIP` and a look inside. Needs no Wine.
+#         zephronpro.dll. Then `cpack -G ZIP` and a look inside, at the symbols
+#         ZIP beside it and at SHA256SUMS (`sha256sum -c`). Needs no Wine.
 #   run   runs those hosts and the installed sample host (LoadLibrary) under
 #         Wine, next to the installed DLL.
 # usage: package_test.sh link <build> <this-folder> <cmake> <cpack> <objdump> <c-compiler> <toolchain-file>
@@ -143,3 +144,12 @@ for f in $files; do
   grep -q "/$f\$" "$work/listing.txt" || fail "$(basename "$1") has no $f"
 done
 echo "package $(basename "$1"): $(wc -l <"$work/listing.txt") entries"
+# The same step writes its symbols ZIP (the debug file at the DLL's place) and SHA256SUMS of both.
+top=$(basename "$1" .zip)
+"$cmake" -E tar tf "$work/zip/$top-symbols.zip" >"$work/symbols.txt" 2>&1 || fail "no $top-symbols.zip beside $top.zip"
+[ "$(cat "$work/symbols.txt")" = "$top/bin/zephronpro.dll.debug" ] ||
+  fail "$top-symbols.zip holds $(cat "$work/symbols.txt"), not $top/bin/zephronpro.dll.debug"
+(cd "$work/zip" && sha256sum -c SHA256SUMS) >"$work/sums.txt" 2>&1 || fail "sha256sum -c SHA256SUMS: $(cat "$work/sums.txt")"
+[ "$(cat "$work/sums.txt")" = "$(printf '%s: OK\n%s: OK' "$top.zip" "$top-symbols.zip")" ] ||
+  fail "SHA256SUMS does not list both ZIPs: $(cat "$work/sums.txt")"
+echo "sha256sum -c SHA256SUMS: $(tr '\n' ' ' <"$work/sums.txt")"

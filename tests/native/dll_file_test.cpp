@@ -2,14 +2,15 @@
 // running them, so that a machine whose kernel runs no 32-bit programs
 // still checks the 32-bit product: its header, its exports by name and
 // ordinal, its imports, (i386) that every export removes exactly its own
-// arguments from the stack, as a stdcall host expects, and (x86-64) that
-// the system unwinder can walk every frame.
+// arguments from the stack, as a stdcall host expects, (x86-64) that the
+// system unwinder can walk every frame, and the symbols file beside it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <ostream>
 #include <regex>
@@ -31,12 +32,15 @@ struct dll_file {
   uint16_t machine;
   uint16_t optional_magic;
   const char* objdump;  // of the cross binutils for this machine
-  const char* binutils;  // the Debian package with it
+  const char* addr2line;
+  const char* binutils;  // the Debian package with them
 };
 
 const dll_file dll_files[] = {
-    {"win32", "ZP_WIN32_DLL", ZP_WIN32_DLL_PATH, 0x14C, 0x10B, ZP_I686_OBJDUMP, "binutils-mingw-w64-i686"},
-    {"win64", "ZP_WIN64_DLL", ZP_WIN64_DLL_PATH, 0x8664, 0x20B, ZP_X86_64_OBJDUMP, "binutils-mingw-w64-x86-64"},
+    {"win32", "ZP_WIN32_DLL", ZP_WIN32_DLL_PATH, 0x14C, 0x10B, ZP_I686_OBJDUMP, ZP_I686_ADDR2LINE,
+     "binutils-mingw-w64-i686"},
+    {"win64", "ZP_WIN64_DLL", ZP_WIN64_DLL_PATH, 0x8664, 0x20B, ZP_X86_64_OBJDUMP, ZP_X86_64_ADDR2LINE,
+     "binutils-mingw-w64-x86-64"},
 };
 
 // Name -> ordinal, and the bytes of arguments of the public prototypes:
@@ -69,6 +73,7 @@ class DllFile : public testing::TestWithParam<dll_file> {
     ASSERT_FALSE(bytes.empty()) << "no " << GetParam().arch << " DLL at " << path
                                 << " (missing or empty): build it first (./run.sh does), or name one with "
                                 << GetParam().path_variable;
+    file_size = bytes.size();
     tables = read_pe_tables(bytes);
     ASSERT_TRUE(tables.valid) << path << ": " << tables.error;
     ASSERT_EQ(GetParam().machine, tables.machine)
@@ -77,6 +82,7 @@ class DllFile : public testing::TestWithParam<dll_file> {
         << path << " is not a " << GetParam().arch << " DLL (optional header magic)";
   }
   std::string path;
+  size_t file_size = 0;
   pe_tables tables;
 };
 
@@ -138,14 +144,14 @@ void read_listing_line(const std::string& line, std::map<uint64_t, instruction>*
   (*code)[address] = i;
 }
 
-// Why the disassembler cannot run, or "" when it can.
-std::string objdump_missing(const dll_file& f) {
-  const std::string objdump = f.objdump;
-  const std::string missing = std::string("the objdump of the ") + f.arch + " DLL not found; install " + f.binutils;
-  if (objdump.empty() || objdump.find("NOTFOUND") != std::string::npos) return missing;
-  if (access(objdump.c_str(), X_OK) != 0) return missing + " (the build names " + objdump + ", no program)";
+// Why a tool of the cross binutils (objdump, addr2line) cannot run, or "" when it can.
+std::string tool_missing(const dll_file& f, const std::string& tool, const char* what) {
+  const std::string missing = std::string("the ") + what + " of the " + f.arch + " DLL not found; install " + f.binutils;
+  if (tool.empty() || tool.find("NOTFOUND") != std::string::npos) return missing;
+  if (access(tool.c_str(), X_OK) != 0) return missing + " (the build names " + tool + ", no program)";
   return "";
 }
+std::string objdump_missing(const dll_file& f) { return tool_missing(f, f.objdump, "objdump"); }
 
 std::map<uint64_t, instruction> disassemble(const dll_file& f, const std::string& file, std::string* error) {
   std::map<uint64_t, instruction> code;
@@ -255,6 +261,67 @@ TEST_P(DllFile, X86_64EveryFunctionThatCallsOrMovesTheStackPointerHasUnwindData)
   EXPECT_TRUE(uncovered.empty()) << path << ": " << uncovered.size()
                                  << " instructions that call or move %rsp lie outside every .pdata range, first: "
                                  << uncovered.front();
+}
+
+// --- What Windows' tools read, and the symbols ----------------------------
+// Explorer, installers and support staff read the product's version from the
+// header and the version resource; a library that shows windows is a GUI one.
+// (Under Wine, dll_tests reads the resource's contents as an installer does.)
+TEST_P(DllFile, HeaderGivesTheProjectVersionAndTheGuiSubsystem) {
+  EXPECT_EQ(ZP_VERSION_MAJOR, tables.image_version_major) << path << ": image version";
+  EXPECT_EQ(ZP_VERSION_MINOR, tables.image_version_minor) << path << ": image version";
+  EXPECT_EQ(2, tables.subsystem) << path << ": not the Windows GUI subsystem (3 is the console)";
+  EXPECT_NE(0u, tables.resource_rva) << path << " has no resources, so no version information";
+}
+
+// The CRC-32 that .gnu_debuglink holds, and gdb checks before it reads a symbols file.
+uint32_t debuglink_crc(const std::vector<unsigned char>& bytes) {
+  uint32_t crc = 0xFFFFFFFF;
+  for (unsigned char b : bytes) {
+    crc ^= b;
+    for (int bit = 0; bit < 8; ++bit) crc = crc >> 1 ^ (0xEDB88320 & (0 - (crc & 1)));
+  }
+  return ~crc;
+}
+
+// The shipped DLL is stripped and small; its symbols file lies beside it,
+// the DLL names it with its CRC-32, and the toolchain's addr2line turns an
+// address inside each export into that export's name (i386: its stdcall
+// link name) and a line of its source, named from /zephronpro/ on: no folder
+// of the machine that built it.
+TEST_P(DllFile, SymbolsFileBesideItNamesEveryExport) {
+  EXPECT_LT(file_size, 64u * 1024) << path;
+  for (const std::string& section : tables.section_names)
+    EXPECT_NE(0u, section.rfind(".debug", 0)) << path << " is not stripped: it has " << section;
+  const std::string debug_path = path + ".debug";
+  const std::vector<unsigned char> debug = read_whole_file(debug_path);
+  ASSERT_FALSE(debug.empty()) << "no symbols file " << debug_path << " beside the DLL";
+  EXPECT_EQ("zephronpro.dll.debug", tables.debuglink_name) << path << ": .gnu_debuglink";
+  EXPECT_EQ(debuglink_crc(debug), tables.debuglink_crc) << debug_path << " is not the symbols file of " << path;
+
+  const std::string missing = tool_missing(GetParam(), GetParam().addr2line, "addr2line");
+  ASSERT_TRUE(missing.empty()) << missing;
+  std::ostringstream command;
+  command << "'" << GetParam().addr2line << "' -f -e '" << debug_path << "'" << std::hex;
+  std::vector<std::string> expected;
+  for (const auto& e : entry_points) {
+    const auto rva = tables.export_rvas.find(e.first);
+    ASSERT_NE(tables.export_rvas.end(), rva) << e.first << " is not exported";
+    command << " 0x" << tables.image_base + rva->second + 1;  // one byte in, as a fault address would be
+    expected.push_back(GetParam().machine == 0x14C ? e.first + "@" + std::to_string(e.second.argument_bytes)
+                                                   : e.first);
+  }
+  FILE* pipe = popen((command.str() + " 2>&1").c_str(), "r");
+  ASSERT_TRUE(pipe) << command.str();
+  std::vector<std::string> lines;
+  char line[1024];
+  while (std::fgets(line, sizeof line, pipe)) lines.push_back(std::string(line, std::strcspn(line, "\r\n")));
+  EXPECT_EQ(0, pclose(pipe)) << command.str();
+  ASSERT_EQ(2 * expected.size(), lines.size()) << command.str() << " printed " << lines.size() << " lines";
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(expected[i], lines[2 * i]) << command.str();
+    EXPECT_EQ(0u, lines[2 * i + 1].rfind("/zephronpro/screens/", 0)) << expected[i] << " at " << lines[2 * i + 1];
+  }
 }
 
 // The walk over the prefixed forms objdump prints: each is the ret or jmp it

@@ -4,13 +4,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <set>
+#include <vector>
 
 #include "host_faults.h"
 #include "library.h"
 #include "pe_file.h"
 #include "robot.h"
 #include "screen_checks.h"
+#include "screens/vendor.h"
 
 library lib;
 
@@ -81,6 +84,51 @@ TEST_F(Dll, FileImportsSystemDllsOnly) {
   const std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"};
   EXPECT_FALSE(t.imported_dlls.empty());
   for (const std::string& dll : t.imported_dlls) EXPECT_TRUE(allowed.count(lower(dll))) << "imports " << dll;
+}
+
+// The version information as an installer reads it before it replaces the
+// file: the numbers of the fixed part, then the strings of the language that
+// the Translation value names. The build passes the project's version in.
+TEST_F(Dll, FileCarriesTheProjectVersionAndTheVendorForInstallers) {
+  const std::string file = library_path();
+  DWORD unused = 0;
+  const DWORD size = GetFileVersionInfoSizeA(file.c_str(), &unused);
+  ASSERT_NE(0u, size) << "no version information in " << file << " (error " << GetLastError() << ")";
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(file.c_str(), 0, size, info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  ASSERT_EQ(sizeof *fixed, length);
+  EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+  const DWORD version_ms = MAKELONG(ZP_VERSION_MINOR, ZP_VERSION_MAJOR), version_ls = MAKELONG(0, ZP_VERSION_PATCH);
+  EXPECT_EQ(version_ms, fixed->dwFileVersionMS);
+  EXPECT_EQ(version_ls, fixed->dwFileVersionLS);
+  EXPECT_EQ(version_ms, fixed->dwProductVersionMS);
+  EXPECT_EQ(version_ls, fixed->dwProductVersionLS);
+  EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
+  EXPECT_EQ(0u, fixed->dwFileFlags & fixed->dwFileFlagsMask) << "a release: no debug, pre-release or patched flag";
+
+  WORD* translation = nullptr;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                             &length));
+  ASSERT_GE(length, 4u);
+  char block[40];
+  std::snprintf(block, sizeof block, "\\StringFileInfo\\%04x%04x\\", translation[0], translation[1]);
+  auto value = [&](const char* name) -> std::string {
+    char* text = nullptr;
+    UINT chars = 0;
+    if (!VerQueryValueA(info.data(), (block + std::string(name)).c_str(), reinterpret_cast<void**>(&text), &chars))
+      return "(no " + std::string(name) + " in " + block + ")";
+    return text;
+  };
+  EXPECT_EQ(ZP_VERSION, value("FileVersion"));
+  EXPECT_EQ(ZP_VERSION, value("ProductVersion"));
+  EXPECT_EQ("zephronpro.dll", value("OriginalFilename"));
+  EXPECT_EQ(ZP_VENDOR_NAME, value("CompanyName"));
+  EXPECT_EQ(ZP_VENDOR_COPYRIGHT, value("LegalCopyright"));
+  EXPECT_EQ(0u, value("ProductName").find("ZEPHRON Pro")) << value("ProductName");
+  EXPECT_NE("", value("FileDescription"));
 }
 
 TEST_F(Dll, FirstWindowMakesExactlyOneHundredPassesAndLeavesItsWindowOpen) {
