@@ -8,8 +8,9 @@ def write(path, files):  # -> its line of SHA256SUMS
         for name in sorted(files):
             out.writestr(zipfile.ZipInfo(name, when), files[name], zipfile.ZIP_DEFLATED, 9)
     return f"{hashlib.sha256(path.read_bytes()).hexdigest()}  {path.name}\n"
-debug, out, sums = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2]), ""
-for package in map(pathlib.Path, sys.argv[3:]):  # in cpack's folder, which copies them to out
+debug, out, *packages = map(pathlib.Path, sys.argv[1:])  # in cpack's folder, copied to out
+sums = ""
+for package in [p for p in packages if p.suffix == ".zip"]:  # cpack -G TGZ: left as it is
     with zipfile.ZipFile(package) as made:
         files = {i.filename: made.read(i) for i in made.infolist() if not i.is_dir()}
     top = package.name.removesuffix(".zip")  # the debug file unpacks beside the DLL
