@@ -1,52 +1,87 @@
 #!/usr/bin/env python3
-"""The closing line of ./run.sh test, from what each ctest run left in the
-results folder: RUN.xml (ctest's JUnit file), RUN.status (its exit status)
-and RUN.log; RUN.skip holds why a whole run was left out. Lists every
-failure and skip, then prints `tests: P passed, F failed, S skipped`.
-Exit status 1 when anything failed. usage: test-summary.py <results>"""
-import pathlib, re, sys, xml.etree.ElementTree as ET
+"""The closing line of ./run.sh test. usage: test-summary.py <build-folder>
+Each step of the run left NAME.status (its exit status) and NAME.log in
+<build>/results, a ctest run of the tree <build>/NAME its JUnit file NAME.xml
+too; NAME.skip says why a whole run was left out. A test started with
+--gtest_output=xml:FILE is a GoogleTest program: its cases are counted from
+that file, and one that ran no case fails. Any other test counts as one.
+Lists each failure and skip, then `tests: P passed, F failed, S skipped`;
+exit status 1 when anything failed."""
+import json, os, pathlib, subprocess, sys, xml.etree.ElementTree as ET
 
-results = pathlib.Path(sys.argv[1])
-counts = {"passed": 0, "failed": 0, "skipped": 0}
-def count(state, run, what):
+build = pathlib.Path(sys.argv[1])
+results, counts = build / "results", {"passed": 0, "failed": 0, "skipped": 0}
+
+
+def count(state, run, what=""):
     counts[state] += 1
     print(f"{state} ({run}): {what}") if state != "passed" else None
+
+
+def end_of(log):
+    text = log.read_text(errors="replace") if log.exists() else "(no log)"
+    return f"; the end of {log}:" + "".join(f"\n    {line}" for line in text.splitlines()[-5:])
+
+
+def gtest_files(tree):  # from ctest's own list of the tree's tests and their commands
+    listing = subprocess.run(["ctest", "--test-dir", tree, "--show-only=json-v1"],
+                             capture_output=True, text=True).stdout
+    return {test["name"]: pathlib.Path(arg.split(":", 1)[1].removeprefix("Z:"))
+            for test in json.loads(listing or "{}").get("tests", [])
+            for arg in test.get("command", []) if arg.startswith("--gtest_output=xml:")}
+
+
+def cases(run, name, xml, verdict):  # counts them; says why the program failed, if they do not
+    try:
+        found = list(ET.parse(xml).getroot().iter("testcase"))
+    except (OSError, ET.ParseError) as error:
+        return verdict or f"passed, but its GoogleTest XML is missing or cut short ({error})"
+    for case in found:
+        what = f"{name}: {case.get('classname')}.{case.get('name')}"
+        failure, skipped = case.find("failure"), case.find("skipped")
+        if failure is not None:  # the first line of its message: file and line
+            count("failed", run, f"{what}: {(failure.get('message') or 'failed').splitlines()[0]}")
+        elif skipped is not None:
+            count("skipped", run, f"{what}: {skipped.get('message', '').strip()}")
+        elif case.get("status") == "run":
+            count("passed", run)
+        else:
+            count("skipped", run, f"{what}: disabled")
+    if not any(case.get("status") == "run" for case in found):
+        chosen = os.environ.get("GTEST_FILTER")
+        return "ran no test case" + (f", GTEST_FILTER={chosen}" if chosen else "")
+    return None if any(case.find("failure") is not None for case in found) else verdict
+
 
 for skip in sorted(results.glob("*.skip")):
     count("skipped", skip.stem, skip.read_text().strip())
 for status_file in sorted(results.glob("*.status")):
     run, status = status_file.stem, status_file.read_text().strip()
-    log = results / f"{run}.log"
-    text = log.read_text(errors="replace") if log.exists() else "(no log)"
-    try:  # a truncated file does not parse: none of it counts
-        cases, why = list(ET.parse(results / f"{run}.xml").getroot().iter("testcase")), "no test ran"
-    except (OSError, ET.ParseError) as error:
-        cases, why = [], f"its JUnit file is missing or damaged ({error})"
-    if not cases:
-        end = "\n".join("    " + line for line in text.splitlines()[-5:])
-        count("failed", run, f"{why} (exit status {status}); the end of {log}:\n{end}")
+    log, failed_before = results / f"{run}.log", counts["failed"]
+    if not (build / run / "CTestTestfile.cmake").exists():  # a step that runs no tests
+        count("failed", run, f"exit status {status}{end_of(log)}") if status != "0" else None
         continue
-    failed = 0
-    for case in cases:
-        name, state, out = case.get("name"), case.get("status"), case.findtext("system-out") or ""
-        message = case.find("skipped").get("message", "") if case.find("skipped") is not None else ""
-        if state == "run":
-            # A GoogleTest case that skipped itself inside a passing program.
-            skips = re.findall(r"^\[ RUN      \] (\S+)\n(?:.*\n)*?.*: Skipped\n(.*)\n(?:.*\n)*?\[  SKIPPED \] \1 ",
-                               out, re.M)
-            for test, reason in skips:
-                count("skipped", run, f"{name}: {test}: {reason.strip() or 'no reason given'}")
-            if not (skips and "[  PASSED  ] 0 tests." in out):
-                count("passed", run, name)
-        elif state == "disabled" or (state == "notrun" and message.startswith("SKIP_")):
-            count("skipped", run, f"{name}: {message or 'disabled'}")
-        else:
-            failed += 1
-            verdict = re.search(rf"Test +#\d+: {re.escape(name)} \.*\s*\*+(.+?) +[\d.]+ sec", text)
-            cases = dict.fromkeys(re.findall(r"^\[  FAILED  \] ([^\s,]+).* \(\d+ ms\)$", out, re.M))  # the GoogleTest cases inside
-            why = ", ".join([verdict.group(1) if verdict else message or "failed"] + list(cases))
-            count("failed", run, f"{name} ({why}); its output is in {log}")
-    if status != "0" and not failed:
-        count("failed", run, f"ctest ended with status {status} though no test failed; see {log}")
+    tests, why = [], "no test ran"
+    try:
+        tests = list(ET.parse(results / f"{run}.xml").getroot().iter("testcase"))
+    except (OSError, ET.ParseError) as error:  # a file cut short counts for nothing
+        why = f"its JUnit file is missing or cut short ({error})"
+    gtest = gtest_files(build / run) if tests else {}
+    for test in tests:
+        name, state = test.get("name"), test.get("status")
+        said = [e.get("message") or "failed" for e in test if e.tag in ("failure", "skipped")]
+        verdict = said[0] if said else None
+        if state == "disabled" or (state == "notrun" and (verdict or "").startswith("SKIP_")):
+            out = (test.findtext("system-out") or "").strip().splitlines()
+            count("skipped", run, f"{name}: {out[-1] if out else 'its DISABLED property'}")
+            continue
+        wrong = cases(run, name, gtest[name], verdict) if name in gtest else verdict
+        if wrong:
+            count("failed", run, f"{name} ({wrong}); its output is in {log}")
+        elif name not in gtest:
+            count("passed", run)
+    if not tests or (status != "0" and counts["failed"] == failed_before):
+        why = why if not tests else "ctest failed though no test did"
+        count("failed", run, f"{why} (exit status {status}){end_of(log)}")
 print(f"tests: {counts['passed']} passed, {counts['failed']} failed, {counts['skipped']} skipped")
 sys.exit(1 if counts["failed"] else 0)
