@@ -2,49 +2,53 @@
 # The emulated PC, for machines whose kernel runs no 32-bit program: Debian's
 # own amd64 kernel, which does, under qemu's software emulation, over this
 # machine's own root shared read-only, so that the Wine installed here runs.
-# usage: tools/emulated-pc.sh <cache-folder> <seconds> <folder>... -- <command> [args...]
-# Each <folder> is shared read-write at its own path. The command runs as root
-# in the current folder with PATH, HOME=/root and LANG set, stdin /dev/null;
-# its output comes on stdout. Exit status: the command's; 124 when it ran out
-# of <seconds>; 125 when the emulated PC could not be made or did not boot.
+# usage: tools/emulated-pc.sh <cache> <tree> <folder>... -- <command> [args...]
+# Runs the command here while the emulated PC serves the cross build <tree>:
+# with ZP_EMULATED_PC set, <tree>/wine-run sends each program there
+# (tools/emulated-pc-run.sh). Each <folder> is shared read-write at its own
+# path: the tree and whatever its programs read or write must be in one.
+# Exit status: the command's.
 set -euo pipefail
-fail() { echo "emulated PC: $1" >&2; exit 125; }
-usage() { sed -n '5,9s/^# //p' "$0" >&2; exit 2; }
-[ $# -ge 4 ] && [ "$2" -gt 0 ] 2>/dev/null || usage
-cache=$(mkdir -p "$1" && cd "$1" && pwd) limit=$2 here=$PWD folders=() && shift 2
+fail() { echo "emulated PC: $*" >&2; exit 125; }
+usage() { sed -n '5,10s/^# //p' "$0" >&2; exit 2; }
+[ $# -ge 5 ] || usage
+cache=$(mkdir -p "$1" && cd "$1" && pwd) tree=$(cd "$2" && pwd) folders=() && shift 2
+here=$(cd "$(dirname "$0")/.." && pwd)
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
   folders+=("$(cd "$1" 2>/dev/null && pwd)") && shift || fail "there is no folder $1 to share."
 done
 [ $# -ge 2 ] && shift || usage
-case $here/ in /tmp/* | /run/* | /root/*) hidden=$here ;; esac
-for f in "${folders[@]}"; do [[ $here/ == "$f"/* ]] && hidden=; done
-[ -z "${hidden:-}" ] || fail "the current folder $here is hidden by a tmpfs in the guest; name it (or one above it) among the folders."
 for tool in qemu-system-x86_64 cpio mkfs.ext4; do
-  command -v $tool >/dev/null || fail "$tool is missing; run tools/install-deps.sh as root (it installs qemu-system-x86, cpio and e2fsprogs)."
+  command -v $tool >/dev/null || fail "$tool is missing; run tools/install-deps.sh as root."
 done
 i386=/usr/lib/i386-linux-gnu
-[ -d $i386/wine ] || fail "32-bit Wine is not installed here; run tools/install-deps.sh as root (it installs wine32:i386)."
+[ -d $i386/wine ] || fail "32-bit Wine is missing; run tools/install-deps.sh as root."
 
 # Wine's many small lookups are slow over 9p, so its i386 files come from a
-# disk packed here, made anew when they or this script change. The modules
-# are loaded in this order: each needs the ones before it.
-modules="virtio_ring virtio virtio_pci_legacy_dev virtio_pci_modern_dev virtio_pci virtio_blk netfs fscache 9pnet 9pnet_virtio 9p crc16 mbcache crc32c_generic jbd2 ext4"
+# disk packed here, made anew (and the saved Wine prefixes dropped) when they
+# or this script change. The modules load in this order: each needs the ones
+# before it.
+modules="virtio_ring virtio virtio_pci_legacy_dev virtio_pci_modern_dev virtio_pci virtio_blk
+  netfs fscache 9pnet 9pnet_virtio 9p crc16 mbcache crc32c_generic jbd2 ext4"
 fingerprint=$({ cat "$0"; find $i386 -printf '%p %s %T@\n'; } | sha256sum | cut -c1-16)
-exec 9>"$cache/lock" && flock 9
+exec 8>"$cache/lock" && flock 8
 if [ "$(cat "$cache/fingerprint" 2>/dev/null)" != "$fingerprint" ]; then
-  echo "emulated PC: making the kernel, initrd and disk in $cache (once, about 10 s)" >&2
-  rm -rf "$cache/make" "$cache/fingerprint" && mkdir -p "$cache"/make/initrd/{bin,modules,proc,dev,newroot} && cd "$cache/make"
-  kernel=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ { print $2; exit }')
-  timeout 600 apt-get download "${kernel:-linux-image-amd64}" busybox-static >download.log 2>&1 ||
-    fail "apt-get could not download Debian's kernel and busybox-static (see $cache/make/download.log); run apt-get update as root."
+  echo "emulated PC: making the kernel, initrd and disk in $cache (once, about 15 s)"
+  rm -rf "$cache"/{make,fingerprint,wineprefix-*}
+  mkdir -p "$cache"/make/initrd/{bin,modules,proc,dev,newroot} && cd "$cache/make"
+  kernel=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ { print $2; exit }')
+  timeout 600 apt-get download "${kernel:-linux-image-amd64}" busybox-static &>download.log ||
+    fail "apt-get could not download Debian's kernel and busybox-static" \
+      "(see $cache/make/download.log); run apt-get update as root."
   dpkg-deb -x linux-image-*.deb kernel && dpkg-deb -x busybox-static_*.deb busybox
   cp kernel/boot/vmlinuz-* vmlinuz && cp busybox/bin/busybox initrd/bin/
   for m in $modules; do cp "$(find kernel/lib/modules -name "$m.ko")" initrd/modules/; done
-  echo "$modules" >initrd/modules/order
+  echo $modules >initrd/modules/order
   cat >initrd/init <<'EOF'
 #!/bin/busybox sh
 # PID 1: this machine's root read-only with tmpfs on /tmp, /run and /root, the
-# i386 disk, then the job share's job.sh on ttyS1. Messages go to ttyS0's log.
+# i386 disk, the job share and the shares it lists, then its job.sh, with its
+# output on ttyS1. Messages go to ttyS0's log.
 /bin/busybox --install -s /bin
 mount -t proc proc /proc && mount -t devtmpfs dev /dev
 for m in $(cat /modules/order); do insmod /modules/$m.ko; done
@@ -56,42 +60,40 @@ mount -t devpts devpts $r/dev/pts; mount -t tmpfs shm $r/dev/shm; mount -t tmpfs
 mount -t tmpfs -o mode=1777 tmp $r/tmp; mount -t tmpfs -o mode=700 root $r/root
 mount -o ro /dev/vda $r/usr/lib/i386-linux-gnu
 mkdir $r/run/job && mount -t 9p -o $o job $r/run/job || poweroff -f
+while read -r tag path; do
+  mkdir -p "$r$path" && mount -t 9p -o cache=loose,$o $tag "$r$path" || poweroff -f
+done <$r/run/job/shares
 ip link set lo up && stty -F /dev/ttyS1 raw -echo
-echo "emulated PC: up in $(cut -d' ' -f1 /proc/uptime) s" >/dev/ttyS1 && : >$r/run/job/started
-chroot $r /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-  /bin/bash /run/job/job.sh </dev/null >/dev/ttyS1 2>&1
-echo $? >$r/run/job/status
+echo "emulated PC: up in $(cut -d' ' -f1 /proc/uptime) s" >/dev/ttyS1
+chroot $r /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+  HOME=/root LANG=C.UTF-8 /bin/bash /run/job/job.sh </dev/null >/dev/ttyS1 2>&1
 sync
 poweroff -f
 EOF
   chmod +x initrd/init && (cd initrd && find . | cpio -o -H newc --quiet | gzip -1) >initrd.gz
-  mkfs.ext4 -q -F -O ^has_journal -d $i386 i386.img "$(($(du -sm $i386 | cut -f1) * 5 / 4 + 64))M" >/dev/null
+  mkfs.ext4 -q -F -O ^has_journal -d $i386 i386.img "$(($(du -sm $i386 | cut -f1) * 5 / 4 + 64))M"
   mv vmlinuz initrd.gz i386.img "$cache" && cd "$cache" && rm -rf make && echo "$fingerprint" >fingerprint
 fi
-exec 9>&-
+exec 8>&-
 
-# A job share brings the command in and its exit status back. Folders are
-# mounted in sorted order, so that one inside another is not hidden by it.
+# The job share, the spool of tools/emulated-pc-run.sh, lists the other
+# shares (sorted, so that one inside another is not hidden by it) and brings
+# job.sh, which serves the tree: its Wine prefix (over 9p each Wine program
+# took 35 s to start, not 8) in memory, made once and kept in the cache.
 job=$(mktemp -d "$cache/job.XXXXXX") qemu=
-trap '[ -z "$qemu" ] || kill $qemu 2>/dev/null; wait; rm -rf "$job"' EXIT
-trap 'exit 130' INT && trap 'exit 143' TERM
+trap '[ -z "$qemu" ] || kill -KILL $qemu 2>/dev/null; wait; rm -rf "$job"' EXIT
 share() { echo "local,path=${1//,/,,},mount_tag=$2,security_model=none,multidevs=remap"; }
 args=(-virtfs "$(share / root),readonly=on" -virtfs "$(share "$job" job)")
-mapfile -t folders < <(printf '%s\n' "${folders[@]}" | sort)
-{
-  for i in "${!folders[@]}"; do
-    args+=(-virtfs "$(share "${folders[$i]}" f$i)")
-    printf 'mkdir -p %q && mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,cache=loose f%d %q || exit 125\n' "${folders[$i]}" $i "${folders[$i]}"
-  done
-  printf 'cd %q || exit 125\n' "$here"
-  printf '%q ' "$@" && echo
-} >"$job/job.sh"
-timeout --foreground -k 5 "$limit" qemu-system-x86_64 -accel tcg -smp 2 -m 4G -kernel "$cache/vmlinuz" -initrd "$cache/initrd.gz" \
-  -append "console=ttyS0 quiet mitigations=off panic=-1" -no-reboot -display none -monitor none -net none \
-  -serial "file:$cache/console.log" -serial stdio -drive "file=$cache/i386.img,format=raw,if=virtio,readonly=on" "${args[@]}" </dev/null &
-qemu=$! status=0 && { wait $qemu || status=$?; } && qemu=
-[ -f "$job/status" ] && exit "$(cat "$job/status")"
-log="the guest's console log is $cache/console.log"
-[ $status = 124 ] && { echo "emulated PC: the command ran out of its $limit s; $log." >&2; exit 124; }
-[ -f "$job/started" ] && fail "the guest stopped (qemu status $status) before the command ended; $log."
-fail "the guest did not boot (qemu status $status); $log."
+mapfile -t folders < <(printf '%s\n' "${folders[@]}" "$cache" | sort -u)
+for i in "${!folders[@]}"; do
+  args+=(-virtfs "$(share "${folders[$i]}" f$i)") && echo "f$i ${folders[$i]}" >>"$job/shares"
+done
+saved=$(cat "$here/cmake/make-wineprefix.sh" "$tree/wine-env.sh" | sha256sum | cut -c1-16)
+printf 'exec %q serve /run/job %q %q\n' "$here/tools/emulated-pc-run.sh" "$tree" \
+  "$cache/wineprefix-$saved.tar" >"$job/job.sh"
+qemu-system-x86_64 -accel tcg -smp 2 -m 4G -kernel "$cache/vmlinuz" -initrd "$cache/initrd.gz" \
+  -append "console=ttyS0 quiet mitigations=off panic=-1" -no-reboot -display none -monitor none \
+  -net none -serial "file:$cache/console.log" -serial stdio \
+  -drive "file=$cache/i386.img,format=raw,if=virtio,readonly=on" "${args[@]}" </dev/null &
+qemu=$! && echo $qemu >"$job/pid"
+ZP_EMULATED_PC=$job "$@"
