@@ -4,105 +4,117 @@
 #   ./run.sh test                 every test, native and under Wine
 #   ./run.sh gallery              pictures of every screen into docs/gallery
 #   ./run.sh bench                the formatter's benchmark, with its figures
-# Trees in build/ (ZP_BUILD_DIR): native, win32 (the product), win64. Where
-# this machine runs no 32-bit programs, the win32 tree's Wine programs run in
-# an emulated PC over this machine's own installation (tools/emulated-pc.sh).
-# ZP_NO_WIN32=1 takes that route on any machine; ZP_NO_VM=1 leaves the
-# emulated PC out of `test` (a quick loop), and says so as a skip.
+# Trees in build/ (ZP_BUILD_DIR): native, win32 (the product), win64. Every
+# machine runs the same tests; where this one runs no 32-bit programs, the
+# win32 tree's Wine programs run in an emulated PC (tools/emulated-pc.sh).
+# ZP_NO_WIN32=1 takes that route anywhere; ZP_NO_VM=1 leaves the emulated PC
+# out of `test` (a quick loop), and says so as a skip.
 set -euo pipefail
 # Started in the background by a shell, we would ignore SIGINT, which no trap
 # can undo: start again with it restored, so that kill -INT ends the run too.
-[ -z "$(trap -p INT)" ] || exec env --default-signal=INT "$0" "$@"
+[ -z "$(trap -p INT)" ] || exec env --default-signal=INT bash "$0" "$@"
 here=$(cd "$(dirname "$0")" && pwd)
-build=${ZP_BUILD_DIR:-$here/build}
 what=${1:-test} && shift $(($# > 0))
-die() { echo "run.sh: $*" >&2; exit 1; }
-case $what in sample | test | gallery | bench) ;; *) echo "usage: ./run.sh sample|test|gallery|bench [choices...]" >&2; exit 2 ;; esac
+case $what in
+  sample | test | gallery | bench) ;;
+  *) echo "usage: $0 sample|test|gallery|bench [choices...]" >&2 && exit 2 ;;
+esac
+build=$(mkdir -p "${ZP_BUILD_DIR:-$here/build}" && cd "${ZP_BUILD_DIR:-$here/build}" && pwd)
+trap 'exit 130' INT && trap 'exit 143' TERM  # also as the first process of a PID namespace
 
-mkdir -p "$build"
-exec 9>"$build/.run.lock"
-flock -n 9 || die "another ./run.sh is using $build; wait for it to end, or give this one another folder with ZP_BUILD_DIR."
-# Whatever this run started ends with it: on success, failure, Ctrl-C or kill.
-# Long stages run as background jobs that the shell waits for, so a signal is
-# handled at once; the daemons (Wine's servers) are ended by their prefix.
-descendants() {
-  ps -e -o pid=,ppid= | awk -v top=$$ '{ up[$1] = $2 } END {
-    for (p in up) { q = p; while (q in up && q != top) q = up[q]; if (q == top && p != top) print p } }'
+# One run at a time per build folder, and the run in a PID namespace of its
+# own: however this shell ends, even by kill -KILL, the kernel then ends every
+# process the run started (builds, Wine's daemons, Xvfb, qemu). Only this
+# shell holds the lock.
+if [ "${ZP_RUN_INSIDE:-}" != "$build" ]; then
+  exec 9>"$build/.run.lock"
+  flock -n 9 || { echo "run.sh: another ./run.sh is using $build; wait for it to end," \
+    "or give this one another folder with ZP_BUILD_DIR." >&2 && exit 1; }
+  inside=(unshare --pid --kill-child --mount-proc)
+  [ "$(id -u)" = 0 ] || inside=(unshare --user --map-current-user "${inside[@]:1}")
+  if ! "${inside[@]}" true 2>/dev/null; then
+    echo "run.sh: no PID namespace here (${inside[*]} failed): the run ends its processes" \
+      "by their group and Wine's by its prefixes, which a kill -KILL skips."
+    inside=(setsid) && trap 'kill -- -$! 2>/dev/null || true
+      for p in "$build"/*/wineprefix; do WINEPREFIX=$p wineserver -k 2>/dev/null || true; done' EXIT
+  fi
+  ZP_RUN_INSIDE=$build setpriv --pdeathsig KILL "${inside[@]}" bash "$0" "$what" "$@" 9>&- &
+  wait $!
+  exit
+fi
+results=$build/results && mkdir -p "$results"
+die() {  # the closing line of `test` names it too
+  echo "run.sh: $*" >&2 && echo "$*" >"$results/run.log" && echo 1 >"$results/run.status" && exit 1
 }
-cleanup() {
-  trap - EXIT INT TERM
-  kill $(descendants) 2>/dev/null || true
-  for prefix in "$build"/*/wineprefix "$build"/wine-probe/prefix; do
-    [ -d "$prefix" ] && WINEPREFIX=$prefix timeout 10 wineserver -k 2>/dev/null || true
-  done
-}
-trap cleanup EXIT && trap 'exit 130' INT && trap 'exit 143' TERM
-job() { "$@" & wait $!; }
-
-job "$here/tools/install-deps.sh" || die "installing the packages failed (see above); run ./run.sh as root on Debian, or install them yourself."
-job "$here/tools/wine-arch.sh" "$build/wine-probe" && probe=0 || probe=$?
+if [ "$what" = test ]; then
+  rm -rf "$results" && mkdir -p "$results"
+  trap 'python3 "$here/tools/test-summary.py" "$build" || exit 1' EXIT
+fi
+"$here/tools/install-deps.sh" || die "installing the packages failed (see above);" \
+  "run ./run.sh as root on Debian, or install them yourself."
+"$here/tools/wine-arch.sh" "$build/wine-probe" && probe=0 || probe=$?
 [ $probe -le 1 ] || die "could not find out whether 32-bit Windows programs run here (see above)."
-[ $probe = 0 ] && native32=ON short=OFF || native32=OFF short=ON
+[ $probe = 0 ] && native32=ON emulated=OFF || native32=OFF emulated=ON
 
 build_tree() {  # tree target [cmake options...]
-  job cmake -S "$here" -B "$build/$1" -DCMAKE_BUILD_TYPE=Release "${@:3}" >/dev/null || die "configuring $build/$1 failed (see above)."
-  job cmake --build "$build/$1" -j2 --target "$2" || die "building $build/$1 failed (see above; a Wine prefix that failed says why)."
+  cmake -S "$here" -B "$build/$1" -DCMAKE_BUILD_TYPE=Release "${@:3}" >/dev/null &&
+    cmake --build "$build/$1" -j2 --target "$2"
 }
 cross() { echo -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$1.cmake"; }
-# Where 32-bit programs do not run here, the win32 tree's prefix is made in
-# the emulated PC (~10 times slower), and both trees' abuse tests are short.
-build_win32() { build_tree win32 "${1:-all}" "$(cross i686)" -DZP_WINE_PREFIX=$native32 -DZP_ABUSE_SHORT=$short; }
-build_win64() { build_tree win64 "${1:-all}" "$(cross x86_64)" -DZP_ABUSE_SHORT=$short; }
-# Under a tree's Wine (tools/wine-session.sh); win32 in the emulated PC where it must, its prefix in memory (9p: 35 s a start).
+# In the emulated PC (ten times slower) the win32 abuse tests are shorter,
+# and it makes the tree's Wine prefix. The win64 ones are always short.
+build_win32() {
+  build_tree win32 "${1:-all}" "$(cross i686)" -DZP_WINE_PREFIX=$native32 -DZP_ABUSE_SHORT=$emulated
+}
+build_win64() { build_tree win64 "${1:-all}" "$(cross x86_64)" -DZP_ABUSE_SHORT=ON; }
+# A command under a tree's Wine. With the emulated PC it still runs here:
+# only the tree's wine-run sends each Windows program there.
 win32() {
-  if [ $native32 = ON ]; then "$here/tools/wine-session.sh" "$build/win32" "$@"
-  else "$here/tools/emulated-pc.sh" "$build/emulated-pc" 2400 "$here" "$build" -- sh -c 'mkdir -p "$0/wineprefix" &&
-    mount -t tmpfs -o size=3g prefix "$0/wineprefix" && exec "$@"' "$build/win32" "$here/tools/wine-session.sh" "$build/win32" "$@"; fi
+  if [ $emulated = OFF ]; then "$here/tools/wine-session.sh" "$build/win32" "$@"
+  else "$here/tools/emulated-pc.sh" "$build/emulated-pc" "$build/win32" "$here" "$build" -- "$@"; fi
 }
 win64() { "$here/tools/wine-session.sh" "$build/win64" "$@"; }
-
-results=$build/results
-tests() {  # run-name command... : one ctest run, its JUnit file, log and exit status in $results
+step() {  # name command...: a step of `test`, its output marked, and kept in results/name.log
   local name=$1 && shift && echo "=== $name: $*"
-  { "$@" --timeout 900 --output-junit "$results/$name.xml" --test-output-size-passed 1000000 \
-      --test-output-size-failed 1000000 --output-on-failure && echo 0 >"$results/$name.status" || echo $? >"$results/$name.status"; } 2>&1 |
+  { "$@" 2>&1 && echo 0 >"$results/$name.status" || echo $? >"$results/$name.status"; } |
     tee "$results/$name.log" | sed -u "s/^/[$name] /"
+  return "$(cat "$results/$name.status")"
+}
+tests() {  # tree [runner...]: every test of the tree, each with a time limit
+  rm -rf "$build/$1/gtest"
+  step "$1" "${@:2}" ctest --test-dir "$build/$1" --timeout 900 --output-junit "$results/$1.xml"
 }
 
 case $what in
   test)
-    rm -rf "$results" && mkdir -p "$results"
     export ZP_HEADLESS=1  # the tests press keys: never on a screen someone uses
-    # The product first: its Wine tests run (in the emulated PC, where they
-    # must) while the other trees build and test, each on its own screen.
-    build_win32
-    if [ $native32 = ON ] || [ "${ZP_NO_VM:-0}" != 1 ]; then
-      tests win32 win32 ctest --test-dir "$build/win32" -LE no_wine &
-      win32_tests=$! && renice -n 10 $$ >/dev/null  # the rest yields to that, the longest stage
-    else
-      echo "every Wine test of the 32-bit DLL: ZP_NO_VM=1 leaves the emulated PC out" >"$results/win32.skip"
+    export CTEST_OUTPUT_ON_FAILURE=1 CTEST_PARALLEL_LEVEL=2
+    # The product first: its Wine tests are the longest stage; the other
+    # trees build and test beside them at a lower priority.
+    if step build-win32 build_win32; then
+      if [ $emulated = ON ] && [ "${ZP_NO_VM:-0}" = 1 ]; then
+        echo "the win32 tree's tests: ZP_NO_VM=1 leaves the emulated PC out" >"$results/win32.skip"
+      else tests win32 win32 & fi
     fi
-    [ $native32 = ON ] || job tests win32-link ctest --test-dir "$build/win32" -L no_wine
-    build_tree native all
-    build_win64
-    job tests native ctest --test-dir "$build/native" -j2
-    # The abuse tests run in full on the product, where it runs here.
-    job tests win64 win64 ctest --test-dir "$build/win64" $([ $native32 = ON ] && echo "-E ^abuse_")
-    [ -z "${win32_tests:-}" ] || wait $win32_tests
-    python3 "$here/tools/test-summary.py" "$results"
+    renice -n $(($(nice) + 10)) -p $$ >/dev/null || true
+    step build-native build_tree native all && native=1 || native=0
+    step build-win64 build_win64 && tests win64 win64 || true
+    [ $native = 0 ] || tests native || true
+    wait
     ;;
   sample)
-    [ $native32 = ON ] && tree=win32 || tree=win64
-    build_$tree zephronpro-sample
+    [ $emulated = OFF ] && tree=win32 || tree=win64
+    build_$tree zephronpro-sample || die "building $build/$tree failed (see above)."
     echo "sample host: $tree ($build/$tree/bin/zephronpro-sample.exe)"
-    job $tree "$here/tools/sample-run.sh" "$build/$tree" "$@"
+    $tree "$here/tools/sample-run.sh" "$build/$tree" "$@"
     ;;
   gallery)
-    build_win32 zephronpro-sample
-    ZP_HEADLESS=1 job win32 "$here/tools/sample-run.sh" "$build/win32" --pictures "$here/docs/gallery" "$@"
+    build_win32 zephronpro-sample || die "building $build/win32 failed (see above)."
+    ZP_HEADLESS=1 win32 "$here/tools/sample-run.sh" "$build/win32" --pictures "$here/docs/gallery" \
+      "$@"
     ;;
   bench)
-    build_tree native zp_text_bench
-    job "$build/native/bench/zp_text_bench"
+    build_tree native zp_text_bench || die "building $build/native failed (see above)."
+    "$build/native/bench/zp_text_bench"
     ;;
 esac
