@@ -4,7 +4,7 @@
 . "$1/wine-env.sh"
 log=$1/wineprefix.log
 fail() {
-  echo "Wine prefix: $1" >&2
+  echo "Wine prefix: $*" >&2
   [ -s "$log" ] && echo "Wine prefix: the end of $log:" >&2 && tail -n 5 "$log" >&2
   [ ! -d "$WINEPREFIX" ] || find "$WINEPREFIX" -mindepth 1 -delete
   exit 1
@@ -12,14 +12,25 @@ fail() {
 # Emptied, not removed: it may be a mount point (the emulated PC keeps it in memory).
 [ ! -d "$WINEPREFIX" ] || find "$WINEPREFIX" -mindepth 1 -delete
 timeout 600 "$WINELOADER" wineboot -i >"$log" 2>&1 || case $? in
-  126) fail "$WINELOADER cannot start here (the kernel refuses it): this machine runs no $WINEARCH programs; ./run.sh runs them in an emulated PC." ;;
-  *) fail "wineboot could not make a $WINEARCH prefix at $WINEPREFIX; make sure nothing else uses it (\"wineserver -k\" ends a Wine that hangs) and try again." ;;
+  126) fail "$WINELOADER cannot start here (the kernel refuses it): this machine runs no" \
+    "$WINEARCH programs; ./run.sh runs them in an emulated PC." ;;
+  *) fail "wineboot could not make a $WINEARCH prefix at $WINEPREFIX; make sure nothing else" \
+    "uses it (\"wineserver -k\" ends a Wine that hangs) and try again." ;;
 esac
 # Wine draws its own frames: without a window manager it would wait about
 # two seconds for one whenever a window is hidden or closed.
-reg() { timeout 120 "$WINELOADER" reg add "HKCU\\Software\\Wine\\$1" /v "$2" /t "$3" /d "$4" /f >>"$log" 2>&1 || fail "could not write the setting $2 into $WINEPREFIX."; }
-reg 'X11 Driver' Managed REG_SZ N
-reg 'X11 Driver' Decorated REG_SZ N
-reg WineDbg ShowCrashDialog REG_DWORD 0
-timeout 120 wineserver -w || fail "the wineserver of $WINEPREFIX did not stop; run \"WINEPREFIX=$WINEPREFIX wineserver -k\"."
+cat >"$WINEPREFIX/zp-settings.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+"Decorated"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+REG
+timeout 120 "$WINELOADER" reg import "Z:$WINEPREFIX/zp-settings.reg" >>"$log" 2>&1 ||
+  fail "could not write Wine's settings into $WINEPREFIX."
+timeout 120 wineserver -w ||
+  fail "the wineserver of $WINEPREFIX did not stop; run \"WINEPREFIX=$WINEPREFIX wineserver -k\"."
 touch "$WINEPREFIX/.zp-ready"
