@@ -1,15 +1,13 @@
-# Cross build: the DLL, its import libraries, the sample host and the tests
-# that run under Wine. Nothing but system DLLs at run time: the compiler's
-# runtime goes in whole. The DLL sits next to the programs that load it.
+# Cross build: the DLL, its import libraries, the sample host and the tests that run under Wine.
+# Nothing but system DLLs at run time: the compiler's runtime goes in whole. The DLL sits next to
+# the programs that load it.
 set(ZP_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 add_compile_options(-Wall -Wextra)
 add_link_options(-Wl,--no-insert-timestamp)  # the same bytes from every build
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-# Wine: a prefix of the tree's own, and the emulator that uses it. ZP_WINE=OFF
-# builds only what is shipped. ZP_WINE_PREFIX=OFF builds the tests but makes
-# no prefix, for programs that run elsewhere with this tree at the same path
-# (the emulated PC), where tools/wine-session.sh makes it.
+# Wine: the emulator and the environment of the tree's own prefix, which tools/wine-session.sh
+# makes at its first use. ZP_WINE=OFF builds only what is shipped.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(ZP_ARCH win64)
   set(ZP_WINE_LOADER /usr/lib/wine/wine64)
@@ -18,41 +16,31 @@ else()
   set(ZP_WINE_LOADER /usr/lib/wine/wine)
 endif()
 option(ZP_WINE "Build this tree's tests, which run under Wine" ON)
-option(ZP_WINE_PREFIX "Make this tree's Wine prefix here, as part of the build" ON)
 set(ZP_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-env.sh.in ${CMAKE_BINARY_DIR}/wine-env.sh @ONLY)
-configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY FILE_PERMISSIONS
-               OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# wine-run.sh.in is executable: the copy keeps its permissions.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY)
 if(ZP_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
-if(ZP_WINE AND ZP_WINE_PREFIX)
-  add_custom_command(OUTPUT ${ZP_WINEPREFIX}/.zp-ready
-                     COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/make-wineprefix.sh ${CMAKE_BINARY_DIR}
-                     COMMENT "Making the ${ZP_ARCH} Wine prefix (once per build tree)")
-  add_custom_target(wineprefix ALL DEPENDS ${ZP_WINEPREFIX}/.zp-ready)
-else()
-  add_custom_target(wineprefix)
-endif()
 
-# The library: everything but DllMain, as objects, which the DLL is made of
-# and the white-box tests link directly.
-add_library(zp_core OBJECT dialog/dialog.cpp screens/common.cpp screens/screen_state.cpp screens/scanning.cpp
-            screens/card_count.cpp screens/card_select.cpp screens/clock_select.cpp screens/save_confirm.cpp
-            screens/programming.cpp screens/report.cpp)
+# The library: everything but DllMain, as objects, which the DLL is made of and the white-box tests
+# link directly.
+add_library(zp_core OBJECT dialog/dialog.cpp screens/common.cpp screens/screen_state.cpp
+            screens/scanning.cpp screens/card_count.cpp screens/card_select.cpp
+            screens/clock_select.cpp screens/save_confirm.cpp screens/programming.cpp
+            screens/report.cpp)
 target_include_directories(zp_core PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
 target_compile_definitions(zp_core PUBLIC ZEPHRONPRO_BUILDING)
 target_link_libraries(zp_core PUBLIC zp_text zp_dialog_portable)
 
-# Built for size (the screens wait for the user; one section per function
-# lets the link drop what nothing calls). Without exceptions: none of our
-# frames has a cleanup or a personality routine, so a host's exception
-# raised in a window procedure that our loop dispatched unwinds straight
-# through them. Unwind tables: x86-64 has them, as the system unwinder walks
-# a frame only through them (.pdata/.xdata); i386 makes none, nothing reads
-# them there (no unwinder is linked, and a DWARF unwind cannot cross user32).
-# The 2 KB of .eh_frame of the toolchain's start-up objects stay: crtbegin
-# hands the section to a host's shared DWARF unwinder if there is one.
+# Built for size (the screens wait for the user; one section per function lets the link drop what
+# nothing calls). Without exceptions: none of our frames has a cleanup or a personality routine, so
+# a host's exception raised in a window procedure that our loop dispatched unwinds straight through
+# them. Unwind tables: x86-64 has them, as the system unwinder walks a frame only through them
+# (.pdata/.xdata); i386 makes none, nothing reads them there (no unwinder is linked, and a DWARF
+# unwind cannot cross user32). The 2 KB of .eh_frame of the toolchain's start-up objects stay:
+# crtbegin hands the section to a host's shared DWARF unwinder if there is one.
 set(zp_lean -fno-exceptions $<$<STREQUAL:${ZP_ARCH},win32>:-fno-asynchronous-unwind-tables>)
 # -g for the symbols file (no code byte changes), free of build folders (last map that fits wins).
 list(APPEND zp_lean -g -ffile-prefix-map=${PROJECT_SOURCE_DIR}=/zephronpro
@@ -61,8 +49,8 @@ target_compile_options(zp_core PRIVATE -Os ${zp_lean} -ffunction-sections -fdata
 target_compile_options(zp_text PRIVATE ${zp_lean})
 target_compile_options(zp_dialog_portable PRIVATE ${zp_lean})
 
-# .def files name the i686 stdcall symbols with their @N, which the link
-# drops (--kill-at). x86-64 has none: its link reads a copy without them.
+# .def files name the i686 stdcall symbols with their @N, which the link drops (--kill-at). x86-64
+# has none: its link reads a copy without them.
 function(zp_def_file source out_var)
   set(${out_var} ${source} PARENT_SCOPE)
   if(ZP_ARCH STREQUAL win64)
@@ -92,9 +80,9 @@ add_custom_command(TARGET zephronpro POST_BUILD WORKING_DIRECTORY $<TARGET_FILE_
   COMMAND ${zp_objcopy} --only-keep-debug zephronpro.dll zephronpro.dll.debug
   COMMAND ${zp_objcopy} --strip-all --add-gnu-debuglink=zephronpro.dll.debug zephronpro.dll)
 
-# The link's own import library lacks the @N that i686 callers' stdcall
-# declarations link by (first_window@0): dlltool's, from the .def file, keeps
-# them and imports the plain names (written in its folder: dlltool names symbols after the path).
+# The link's own import library lacks the @N that i686 callers' stdcall declarations link by
+# (first_window@0): dlltool's, from the .def file, keeps them and imports the plain names
+# (written in its folder: dlltool names symbols after the path).
 # zephronpro.lib: the same for MSVC.
 find_program(ZP_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
 find_program(ZP_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
@@ -107,10 +95,10 @@ endif()
 set(ZP_MSVC_IMPORT_LIBRARY ${CMAKE_BINARY_DIR}/zephronpro.lib)
 add_custom_command(TARGET zephronpro POST_BUILD
                    WORKING_DIRECTORY $<TARGET_LINKER_FILE_DIR:zephronpro>
-                   COMMAND ${ZP_DLLTOOL} --def ${ZP_DEF_FILE} --dllname zephronpro.dll ${zp_dlltool_kill_at}
-                           --output-lib $<TARGET_LINKER_FILE_NAME:zephronpro>
-                   COMMAND ${ZP_LLVM_DLLTOOL} -m ${zp_llvm_machine} -d ${ZP_DEF_FILE} -D zephronpro.dll
-                           ${zp_dlltool_kill_at} -l ${ZP_MSVC_IMPORT_LIBRARY}
+                   COMMAND ${ZP_DLLTOOL} --def ${ZP_DEF_FILE} --dllname zephronpro.dll
+                           ${zp_dlltool_kill_at} --output-lib $<TARGET_LINKER_FILE_NAME:zephronpro>
+                   COMMAND ${ZP_LLVM_DLLTOOL} -m ${zp_llvm_machine} -d ${ZP_DEF_FILE}
+                           -D zephronpro.dll ${zp_dlltool_kill_at} -l ${ZP_MSVC_IMPORT_LIBRARY}
                    COMMENT "Import libraries for MinGW and MSVC callers")
 install(TARGETS zephronpro RUNTIME DESTINATION bin ARCHIVE DESTINATION lib)
 install(FILES include/zephronpro.h DESTINATION include)

@@ -1,54 +1,43 @@
 #!/usr/bin/env bash
-# The emulated PC, for machines whose kernel runs no 32-bit program: Debian's
-# own amd64 kernel, which does, under qemu's software emulation, over this
-# machine's own root shared read-only, so that the Wine installed here runs.
+# The emulated PC, for machines whose kernel runs no 32-bit program: Debian's own amd64 kernel,
+# which does, under qemu's software emulation, over this machine's own root shared read-only, so
+# that the Wine installed here runs.
 # usage: tools/emulated-pc.sh <cache> <tree> <folder>... -- <command> [args...]
-# Runs the command here while the emulated PC serves the cross build <tree>:
-# with ZP_EMULATED_PC set, <tree>/wine-run sends each program there
-# (tools/emulated-pc-run.sh). Each <folder> is shared read-write at its own
-# path: the tree and whatever its programs read or write must be in one.
+# Runs the command here while the emulated PC serves the cross build <tree>: with ZP_EMULATED_PC
+# set, <tree>/wine-run sends each program there (tools/emulated-pc-run.sh). Each <folder> is shared
+# read-write at its own path: the tree and whatever its programs read or write must be in one.
 # Exit status: the command's.
 set -euo pipefail
 fail() { echo "emulated PC: $*" >&2; exit 125; }
-usage() { sed -n '5,10s/^# //p' "$0" >&2; exit 2; }
-[ $# -ge 5 ] || usage
+[ $# -ge 5 ] || { sed -n '4,8s/^# //p' "$0" >&2; exit 2; }
 cache=$(mkdir -p "$1" && cd "$1" && pwd) tree=$(cd "$2" && pwd) folders=() && shift 2
-here=$(cd "$(dirname "$0")/.." && pwd)
-while [ $# -gt 0 ] && [ "$1" != -- ]; do
-  folders+=("$(cd "$1" 2>/dev/null && pwd)") && shift || fail "there is no folder $1 to share."
-done
-[ $# -ge 2 ] && shift || usage
-for tool in qemu-system-x86_64 cpio mkfs.ext4; do
-  command -v $tool >/dev/null || fail "$tool is missing; run tools/install-deps.sh as root."
-done
-i386=/usr/lib/i386-linux-gnu
-[ -d $i386/wine ] || fail "32-bit Wine is missing; run tools/install-deps.sh as root."
+here=$(cd "$(dirname "$0")/.." && pwd) i386=/usr/lib/i386-linux-gnu
+while [ "$1" != -- ]; do folders+=("$(cd "$1" && pwd)") && shift; done && shift
+hash qemu-system-x86_64 cpio mkfs.ext4 2>/dev/null && [ -d $i386/wine ] ||
+  fail "qemu, cpio, mkfs.ext4 or 32-bit Wine is missing; run tools/install-deps.sh as root."
 
-# Wine's many small lookups are slow over 9p, so its i386 files come from a
-# disk packed here, made anew (and the saved Wine prefixes dropped) when they
-# or this script change. The modules load in this order: each needs the ones
-# before it.
+# Wine's many small lookups are slow over 9p, so its i386 files come from a disk packed here, made
+# anew (and the saved Wine prefixes dropped) when they or this script change. The modules load in
+# this order: each needs the ones before it.
 modules="virtio_ring virtio virtio_pci_legacy_dev virtio_pci_modern_dev virtio_pci virtio_blk
   netfs fscache 9pnet 9pnet_virtio 9p crc16 mbcache crc32c_generic jbd2 ext4"
 fingerprint=$({ cat "$0"; find $i386 -printf '%p %s %T@\n'; } | sha256sum | cut -c1-16)
-exec 8>"$cache/lock" && flock 8
 if [ "$(cat "$cache/fingerprint" 2>/dev/null)" != "$fingerprint" ]; then
   echo "emulated PC: making the kernel, initrd and disk in $cache (once, about 15 s)"
   rm -rf "$cache"/{make,fingerprint,wineprefix-*}
   mkdir -p "$cache"/make/initrd/{bin,modules,proc,dev,newroot} && cd "$cache/make"
-  kernel=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ { print $2; exit }')
+  kernel=$(apt-cache depends linux-image-amd64 |
+    awk '/Depends: linux-image-[0-9]/ { print $2; exit }')
   timeout 600 apt-get download "${kernel:-linux-image-amd64}" busybox-static &>download.log ||
-    fail "apt-get could not download Debian's kernel and busybox-static" \
-      "(see $cache/make/download.log); run apt-get update as root."
+    fail "apt-get download failed (see $cache/make/download.log); run apt-get update as root."
   dpkg-deb -x linux-image-*.deb kernel && dpkg-deb -x busybox-static_*.deb busybox
   cp kernel/boot/vmlinuz-* vmlinuz && cp busybox/bin/busybox initrd/bin/
   for m in $modules; do cp "$(find kernel/lib/modules -name "$m.ko")" initrd/modules/; done
   echo $modules >initrd/modules/order
   cat >initrd/init <<'EOF'
 #!/bin/busybox sh
-# PID 1: this machine's root read-only with tmpfs on /tmp, /run and /root, the
-# i386 disk, the job share and the shares it lists, then its job.sh, with its
-# output on ttyS1. Messages go to ttyS0's log.
+# PID 1: this machine's root read-only (tmpfs on /tmp, /run, /root), the i386 disk, the job share
+# and the shares it lists, then its job.sh, output on ttyS1. Messages go to ttyS0's log.
 /bin/busybox --install -s /bin
 mount -t proc proc /proc && mount -t devtmpfs dev /dev
 for m in $(cat /modules/order); do insmod /modules/$m.ko; done
@@ -71,15 +60,16 @@ sync
 poweroff -f
 EOF
   chmod +x initrd/init && (cd initrd && find . | cpio -o -H newc --quiet | gzip -1) >initrd.gz
-  mkfs.ext4 -q -F -O ^has_journal -d $i386 i386.img "$(($(du -sm $i386 | cut -f1) * 5 / 4 + 64))M"
-  mv vmlinuz initrd.gz i386.img "$cache" && cd "$cache" && rm -rf make && echo "$fingerprint" >fingerprint
+  size=$(($(du -sm $i386 | cut -f1) * 5 / 4 + 64))
+  mkfs.ext4 -q -F -O ^has_journal -d $i386 i386.img ${size}M >/dev/null
+  mv vmlinuz initrd.gz i386.img "$cache" && cd "$cache" && rm -rf make
+  echo "$fingerprint" >fingerprint
 fi
-exec 8>&-
 
-# The job share, the spool of tools/emulated-pc-run.sh, lists the other
-# shares (sorted, so that one inside another is not hidden by it) and brings
-# job.sh, which serves the tree: its Wine prefix (over 9p each Wine program
-# took 35 s to start, not 8) in memory, made once and kept in the cache.
+# The job share, the spool of tools/emulated-pc-run.sh, lists the other shares (sorted, so that one
+# inside another is not hidden by it) and brings job.sh, which serves the tree under its Wine, with
+# the prefix in memory (over 9p each Wine program took 35 s to start, not 8): made once, saved in
+# the cache, and unpacked from there.
 job=$(mktemp -d "$cache/job.XXXXXX") qemu=
 trap '[ -z "$qemu" ] || kill -KILL $qemu 2>/dev/null; wait; rm -rf "$job"' EXIT
 share() { echo "local,path=${1//,/,,},mount_tag=$2,security_model=none,multidevs=remap"; }
