@@ -4,14 +4,12 @@
 #   ./run.sh test                 every test, native and under Wine
 #   ./run.sh gallery              pictures of every screen into docs/gallery
 #   ./run.sh bench                the formatter's benchmark, with its figures
-# Trees in build/ (ZP_BUILD_DIR): native, win32 (the product), win64. Every
-# machine runs the same tests; where this one runs no 32-bit programs, the
-# win32 tree's Wine programs run in an emulated PC (tools/emulated-pc.sh).
-# ZP_NO_WIN32=1 takes that route anywhere; ZP_NO_VM=1 leaves the emulated PC
-# out of `test` (a quick loop), and says so as a skip.
+# Trees in build/ (ZP_BUILD_DIR): native, win32 (the product), win64. Where this machine runs no
+# 32-bit programs (or ZP_NO_WIN32=1), the same tests run, the win32 tree's Wine programs in an
+# emulated PC. ZP_NO_VM=1 leaves that out of `test` (a quick loop), and says so as a skip.
 set -euo pipefail
-# Started in the background by a shell, we would ignore SIGINT, which no trap
-# can undo: start again with it restored, so that kill -INT ends the run too.
+# Started in the background by a shell, we would ignore SIGINT, which no trap can undo: start again
+# with it restored, so that kill -INT ends the run too.
 [ -z "$(trap -p INT)" ] || exec env --default-signal=INT bash "$0" "$@"
 here=$(cd "$(dirname "$0")" && pwd)
 what=${1:-test} && shift $(($# > 0))
@@ -22,16 +20,14 @@ esac
 build=$(mkdir -p "${ZP_BUILD_DIR:-$here/build}" && cd "${ZP_BUILD_DIR:-$here/build}" && pwd)
 trap 'exit 130' INT && trap 'exit 143' TERM  # also as the first process of a PID namespace
 
-# One run at a time per build folder, and the run in a PID namespace of its
-# own: however this shell ends, even by kill -KILL, the kernel then ends every
-# process the run started (builds, Wine's daemons, Xvfb, qemu). Only this
-# shell holds the lock.
+# One run at a time per build folder (only this shell holds the lock), in a PID namespace of its
+# own: however this shell ends, even by kill -KILL, the kernel ends every process the run started
+# (builds, Wine, Xvfb, qemu).
 if [ "${ZP_RUN_INSIDE:-}" != "$build" ]; then
   exec 9>"$build/.run.lock"
   flock -n 9 || { echo "run.sh: another ./run.sh is using $build; wait for it to end," \
     "or give this one another folder with ZP_BUILD_DIR." >&2 && exit 1; }
   inside=(unshare --pid --kill-child --mount-proc)
-  [ "$(id -u)" = 0 ] || inside=(unshare --user --map-current-user "${inside[@]:1}")
   if ! "${inside[@]}" true 2>/dev/null; then
     echo "run.sh: no PID namespace here (${inside[*]} failed): the run ends its processes" \
       "by their group and Wine's by its prefixes, which a kill -KILL skips."
@@ -52,23 +48,25 @@ if [ "$what" = test ]; then
 fi
 "$here/tools/install-deps.sh" || die "installing the packages failed (see above);" \
   "run ./run.sh as root on Debian, or install them yourself."
-"$here/tools/wine-arch.sh" "$build/wine-probe" && probe=0 || probe=$?
-[ $probe -le 1 ] || die "could not find out whether 32-bit Windows programs run here (see above)."
-[ $probe = 0 ] && native32=ON emulated=OFF || native32=OFF emulated=ON
+# Whether this machine runs 32-bit Windows programs: whether its kernel starts 32-bit Wine (which
+# `wine` prefers); some refuse every i386 program. ZP_NO_WIN32=1 says no anywhere.
+if [ "${ZP_NO_WIN32:-0}" != 1 ] && said=$(timeout -k 5 60 wine --version 2>&1); then
+  echo "Wine: this machine runs 32-bit Windows programs ($said)." && emulated=OFF
+else
+  echo "Wine: 64-bit Windows programs only (${said:-ZP_NO_WIN32=1}); the 32-bit DLL's Wine" \
+    "programs run in an emulated PC instead." && emulated=ON
+fi
 
 build_tree() {  # tree target [cmake options...]
   cmake -S "$here" -B "$build/$1" -DCMAKE_BUILD_TYPE=Release "${@:3}" >/dev/null &&
     cmake --build "$build/$1" -j2 --target "$2"
 }
 cross() { echo -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$1.cmake"; }
-# In the emulated PC (ten times slower) the win32 abuse tests are shorter,
-# and it makes the tree's Wine prefix. The win64 ones are always short.
-build_win32() {
-  build_tree win32 "${1:-all}" "$(cross i686)" -DZP_WINE_PREFIX=$native32 -DZP_ABUSE_SHORT=$emulated
-}
+# The emulated PC (ten times slower) runs shorter abuse tests; the win64 ones are always short.
+build_win32() { build_tree win32 "${1:-all}" "$(cross i686)" -DZP_ABUSE_SHORT=$emulated; }
 build_win64() { build_tree win64 "${1:-all}" "$(cross x86_64)" -DZP_ABUSE_SHORT=ON; }
-# A command under a tree's Wine. With the emulated PC it still runs here:
-# only the tree's wine-run sends each Windows program there.
+# A command under a tree's Wine; with the emulated PC it still runs here, and the tree's wine-run
+# sends each Windows program there.
 win32() {
   if [ $emulated = OFF ]; then "$here/tools/wine-session.sh" "$build/win32" "$@"
   else "$here/tools/emulated-pc.sh" "$build/emulated-pc" "$build/win32" "$here" "$build" -- "$@"; fi
@@ -87,10 +85,9 @@ tests() {  # tree [runner...]: every test of the tree, each with a time limit
 
 case $what in
   test)
-    export ZP_HEADLESS=1  # the tests press keys: never on a screen someone uses
-    export CTEST_OUTPUT_ON_FAILURE=1 CTEST_PARALLEL_LEVEL=2
-    # The product first: its Wine tests are the longest stage; the other
-    # trees build and test beside them at a lower priority.
+    # The tests press keys: never on a screen someone uses.
+    export ZP_HEADLESS=1 CTEST_OUTPUT_ON_FAILURE=1 CTEST_PARALLEL_LEVEL=2
+    # The product's tests, the longest stage, first; the rest beside them, lower.
     if step build-win32 build_win32; then
       if [ $emulated = ON ] && [ "${ZP_NO_VM:-0}" = 1 ]; then
         echo "the win32 tree's tests: ZP_NO_VM=1 leaves the emulated PC out" >"$results/win32.skip"
@@ -110,8 +107,8 @@ case $what in
     ;;
   gallery)
     build_win32 zephronpro-sample || die "building $build/win32 failed (see above)."
-    ZP_HEADLESS=1 win32 "$here/tools/sample-run.sh" "$build/win32" --pictures "$here/docs/gallery" \
-      "$@"
+    ZP_HEADLESS=1 win32 "$here/tools/sample-run.sh" "$build/win32" \
+      --pictures "$here/docs/gallery" "$@"
     ;;
   bench)
     build_tree native zp_text_bench || die "building $build/native failed (see above)."
