@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need on a Debian machine, as root,
-# and only what is missing: a second run installs nothing.
+# Installs what the build and the tests need on a Debian machine, as root, and only what is
+# missing: a second run installs nothing.
 set -euo pipefail
 packages=(
   cmake g++ make python3 googletest libgtest-dev
@@ -17,10 +17,8 @@ for p in "${packages[@]}"; do
     missing+=("$p")
 done
 [ ${#missing[@]} = 0 ] && exit 0
-[ "$(id -u)" = 0 ] || {
-  echo "install-deps: missing packages: ${missing[*]}; run this as root (or install them) first" >&2
-  exit 1
-}
+[ "$(id -u)" = 0 ] || { echo "install-deps: missing packages: ${missing[*]};" \
+  "run this as root (or install them) first" >&2 && exit 1; }
 echo "install-deps: installing ${missing[*]}"
 dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 apt-get update -qq

@@ -1,17 +1,16 @@
 #!/usr/bin/env bash
-# The sample host, inside tools/wine-session.sh (./run.sh sample, gallery):
+# The sample host, inside tools/wine-session.sh or emulated-pc.sh (./run.sh sample, gallery):
 #   tools/sample-run.sh <build-tree> [--scripted | --interactive] [host options]
 #   tools/sample-run.sh <build-tree> --pictures DIR [host options]
-# On a display someone sees (ZP_HEADLESS not 1) and with no choice of the
-# scripted user, you click through the screens. Otherwise a scripted user
-# answers them; the pictures of the screens and the log of the run go into
-# <build-tree>/sample-pictures. --pictures DIR makes the gallery instead:
+# On a display someone sees (ZP_HEADLESS not 1) and with no choice of the scripted user, you click
+# through the screens. Otherwise a scripted user answers them; the pictures of the screens and the
+# log of the run go into <build-tree>/sample-pictures. --pictures DIR makes the gallery instead:
 # three runs that between them show every screen, as PNG files in DIR.
 set -euo pipefail
 tree=$(cd "${1:?usage: tools/sample-run.sh <build-tree> [options]}" && pwd) && shift
 host=$tree/bin/zephronpro-sample.exe
 [ -f "$host" ] || { echo "sample-run: build $tree first (./run.sh sample does)" >&2; exit 2; }
-wine() { "$tree/wine-run" "$@"; }  # there, or in the emulated PC (tools/emulated-pc.sh)
+wine() { "$tree/wine-run" "$@"; }  # there, or in the emulated PC
 winpath() { printf 'Z:%s' "$(realpath -m "$1")" | tr / '\\'; }  # the prefix's Z: is /
 
 gallery="" interactive=0 args=()
@@ -50,9 +49,8 @@ if [ -z "$gallery" ]; then
   echo "sample-run: the log of the run is $out/run.log"
   exit $status
 fi
-# On a cards file of their own (in the tree, which the emulated PC sees); the
-# typical run last, with the choices given, so that its pictures of the
-# dialogs are the ones kept.
+# On a cards file of their own (in the tree, which the emulated PC sees); the typical run last,
+# with the choices given, so that its pictures of the dialogs are the ones kept.
 mkdir -p "$gallery" && rm -f "$gallery"/[0-9][0-9]-*.* && work=$(mktemp -d "$tree/gallery.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 runs=("--cards 0 --scan box" "--cards 1 --poke --reset" "--cards 2")

@@ -1,27 +1,17 @@
 #!/usr/bin/env python3
-"""The closing line of ./run.sh test. usage: test-summary.py <build-folder>
-Each step of the run left NAME.status (its exit status) and NAME.log in
-<build>/results, a ctest run of the tree <build>/NAME its JUnit file NAME.xml
-too; NAME.skip says why a whole run was left out. A test started with
---gtest_output=xml:FILE is a GoogleTest program: its cases are counted from
-that file, and one that ran no case fails. Any other test counts as one.
-Lists each failure and skip, then `tests: P passed, F failed, S skipped`;
-exit status 1 when anything failed."""
+"""The closing line of ./run.sh test, from <build>/results: NAME.status and NAME.log of each
+step, NAME.xml (JUnit) of the ctest run of <build>/NAME, NAME.skip of a run left out. Cases of a
+GoogleTest program (--gtest_output=xml:FILE) count from FILE, and one that ran none fails; any
+other test counts as one. usage: test-summary.py <build-folder>; exit status 1 on a failure."""
 import json, os, pathlib, subprocess, sys, xml.etree.ElementTree as ET
 
 build = pathlib.Path(sys.argv[1])
 results, counts = build / "results", {"passed": 0, "failed": 0, "skipped": 0}
 
-
 def count(state, run, what=""):
     counts[state] += 1
-    print(f"{state} ({run}): {what}") if state != "passed" else None
-
-
-def end_of(log):
-    text = log.read_text(errors="replace") if log.exists() else "(no log)"
-    return f"; the end of {log}:" + "".join(f"\n    {line}" for line in text.splitlines()[-5:])
-
+    if state != "passed":
+        print(f"{state} ({run}): {what}")
 
 def gtest_files(tree):  # from ctest's own list of the tree's tests and their commands
     listing = subprocess.run(["ctest", "--test-dir", tree, "--show-only=json-v1"],
@@ -29,7 +19,6 @@ def gtest_files(tree):  # from ctest's own list of the tree's tests and their co
     return {test["name"]: pathlib.Path(arg.split(":", 1)[1].removeprefix("Z:"))
             for test in json.loads(listing or "{}").get("tests", [])
             for arg in test.get("command", []) if arg.startswith("--gtest_output=xml:")}
-
 
 def cases(run, name, xml, verdict):  # counts them; says why the program failed, if they do not
     try:
@@ -52,21 +41,21 @@ def cases(run, name, xml, verdict):  # counts them; says why the program failed,
         return "ran no test case" + (f", GTEST_FILTER={chosen}" if chosen else "")
     return None if any(case.find("failure") is not None for case in found) else verdict
 
-
 for skip in sorted(results.glob("*.skip")):
     count("skipped", skip.stem, skip.read_text().strip())
 for status_file in sorted(results.glob("*.status")):
     run, status = status_file.stem, status_file.read_text().strip()
     log, failed_before = results / f"{run}.log", counts["failed"]
     if not (build / run / "CTestTestfile.cmake").exists():  # a step that runs no tests
-        count("failed", run, f"exit status {status}{end_of(log)}") if status != "0" else None
+        if status != "0":
+            count("failed", run, f"exit status {status}; see {log}")
         continue
-    tests, why = [], "no test ran"
     try:
         tests = list(ET.parse(results / f"{run}.xml").getroot().iter("testcase"))
     except (OSError, ET.ParseError) as error:  # a file cut short counts for nothing
-        why = f"its JUnit file is missing or cut short ({error})"
-    gtest = gtest_files(build / run) if tests else {}
+        count("failed", run, f"its JUnit file is missing or cut short ({error}); see {log}")
+        continue
+    gtest = gtest_files(build / run)
     for test in tests:
         name, state = test.get("name"), test.get("status")
         said = [e.get("message") or "failed" for e in test if e.tag in ("failure", "skipped")]
@@ -81,7 +70,6 @@ for status_file in sorted(results.glob("*.status")):
         elif name not in gtest:
             count("passed", run)
     if not tests or (status != "0" and counts["failed"] == failed_before):
-        why = why if not tests else "ctest failed though no test did"
-        count("failed", run, f"{why} (exit status {status}){end_of(log)}")
+        count("failed", run, f"ctest found no test or failed (exit status {status}); see {log}")
 print(f"tests: {counts['passed']} passed, {counts['failed']} failed, {counts['skipped']} skipped")
 sys.exit(1 if counts["failed"] else 0)
