@@ -29,6 +29,7 @@ case $mode in
     ;;
 esac
 shopt -s nullglob  # loop: each command in a session of its own, which a kill ends whole
+: >"$spool/ready"
 while sleep 0.2; do
   for cmd in "$spool"/*/cmd; do
     d=${cmd%/cmd} && mv "$cmd" "$d/run"

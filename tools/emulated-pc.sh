@@ -66,10 +66,9 @@ EOF
   echo "$fingerprint" >fingerprint
 fi
 
-# The job share, the spool of tools/emulated-pc-run.sh, lists the other shares (sorted, so that one
-# inside another is not hidden by it) and brings job.sh, which serves the tree under its Wine, with
-# the prefix in memory (over 9p each Wine program took 35 s to start, not 8): made once, saved in
-# the cache, and unpacked from there.
+# The job share, the spool of tools/emulated-pc-run.sh, lists the other shares (sorted: one inside
+# another is not hidden by it) and brings job.sh, which serves the tree with its Wine prefix in
+# memory (over 9p a Wine program took 35 s to start, not 8), made once and kept in the cache.
 job=$(mktemp -d "$cache/job.XXXXXX") qemu=
 trap '[ -z "$qemu" ] || kill -KILL $qemu 2>/dev/null; wait; rm -rf "$job"' EXIT
 share() { echo "local,path=${1//,/,,},mount_tag=$2,security_model=none,multidevs=remap"; }
@@ -86,4 +85,8 @@ qemu-system-x86_64 -accel tcg -smp 2 -m 4G -kernel "$cache/vmlinuz" -initrd "$ca
   -net none -serial "file:$cache/console.log" -serial stdio \
   -drive "file=$cache/i386.img,format=raw,if=virtio,readonly=on" "${args[@]}" </dev/null &
 qemu=$! && echo $qemu >"$job/pid"
+until [ -e "$job/ready" ]; do  # so that no test's time limit counts the start
+  kill -0 $qemu 2>/dev/null || fail "it stopped before it was ready; see $cache/console.log."
+  sleep 1
+done
 ZP_EMULATED_PC=$job "$@"
