@@ -10,14 +10,13 @@ fail() {
   [ ! -d "$WINEPREFIX" ] || find "$WINEPREFIX" -mindepth 1 -delete
   exit 1
 }
+[ -n "$saved" ] && tar -xf "$saved" -C "$WINEPREFIX" 2>/dev/null && exit 0
 # Emptied, not removed: it may be a mount point (the emulated PC keeps it in memory).
 [ ! -d "$WINEPREFIX" ] || find "$WINEPREFIX" -mindepth 1 -delete
-[ -n "$saved" ] && tar -xf "$saved" -C "$WINEPREFIX" 2>/dev/null && exit 0
 timeout 600 "$WINELOADER" wineboot -i >"$log" 2>&1 ||
   fail "wineboot could not make a $WINEARCH prefix at $WINEPREFIX (exit status $?; 126: this" \
     "machine runs no $WINEARCH programs); \"wineserver -k\" ends a Wine that hangs."
-# Wine draws its own frames: without a window manager it would wait about two seconds for one
-# whenever a window is hidden or closed.
+# Wine draws its own frames, or waits 2 s for a window manager whenever a window hides or closes.
 printf '%s\n' REGEDIT4 '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' \
   '"Decorated"="N"' '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:0' \
   >"$WINEPREFIX/zp-settings.reg"

@@ -2,9 +2,9 @@
 # Both ends of the spool that tools/emulated-pc.sh shares with the emulated PC. `run <spool>
 # <command>...`, here, runs the command there, in this folder, with this environment's ZP_ and
 # GTEST_ variables; prints its output when it ends and exits with its status (125: the emulated PC
-# stopped). `serve <spool> <tree> <saved.tar>`, there, runs every command sent, side by side, under
-# the tree's Wine. A command is a folder in the spool: `cmd`, then `out` and `status`; a `kill`
-# there ends it, which a watcher leaves if `run` is killed (as ctest's time limit kills it).
+# stopped). `serve <spool> <tree>`, there, runs every command sent, side by side, under the tree's
+# Wine. A command is a folder in the spool: `cmd`, then `out` and `status`; a `kill` there ends it,
+# which a watcher leaves if `run` is killed (as ctest's time limit kills it).
 set -u
 mode=$1 spool=$2 && shift 2
 case $mode in
@@ -21,9 +21,9 @@ case $mode in
     done
     cat "$d/out" && status=$(cat "$d/status") && rm -rf "$d" && exit "$status"
     ;;
-  serve)  # <tree> <saved.tar>: the tree's Wine prefix in memory (made once and saved), then loop
+  serve)  # <tree>: its Wine prefix in memory, from (or else into) the spool's prefix.tar, then loop
     mkdir -p "$1/wineprefix" && mount -t tmpfs -o size=3g prefix "$1/wineprefix" &&
-      sh "$(dirname "$0")/../cmake/make-wineprefix.sh" "$1" "$2" && sync || exit 1
+      sh "$(dirname "$0")/../cmake/make-wineprefix.sh" "$1" "$spool/prefix.tar" && sync || exit 1
     echo "emulated PC: Wine prefix ready in $SECONDS s"
     exec "$(dirname "$0")/wine-session.sh" "$1" "$0" loop "$spool"
     ;;

@@ -68,18 +68,19 @@ fi
 
 # The job share, the spool of tools/emulated-pc-run.sh, lists the other shares (sorted: one inside
 # another is not hidden by it) and brings job.sh, which serves the tree with its Wine prefix in
-# memory (over 9p a Wine program took 35 s to start, not 8), made once and kept in the cache.
+# memory (over 9p a Wine program took 35 s to start, not 8), made once and kept in the cache: it
+# comes and goes as prefix.tar on the job share, which writes 70 times as fast (no page cache).
 job=$(mktemp -d "$cache/job.XXXXXX") qemu=
 trap '[ -z "$qemu" ] || kill -KILL $qemu 2>/dev/null; wait; rm -rf "$job"' EXIT
 share() { echo "local,path=${1//,/,,},mount_tag=$2,security_model=none,multidevs=remap"; }
 args=(-virtfs "$(share / root),readonly=on" -virtfs "$(share "$job" job)")
-mapfile -t folders < <(printf '%s\n' "${folders[@]}" "$cache" | sort -u)
+mapfile -t folders < <(printf '%s\n' "${folders[@]}" | sort -u)
 for i in "${!folders[@]}"; do
   args+=(-virtfs "$(share "${folders[$i]}" f$i)") && echo "f$i ${folders[$i]}" >>"$job/shares"
 done
 saved=$(cat "$here/cmake/make-wineprefix.sh" "$tree/wine-env.sh" | sha256sum | cut -c1-16)
-printf 'exec %q serve /run/job %q %q\n' "$here/tools/emulated-pc-run.sh" "$tree" \
-  "$cache/wineprefix-$saved.tar" >"$job/job.sh"
+saved=$cache/wineprefix-$saved.tar && ln "$saved" "$job/prefix.tar" 2>/dev/null || true
+printf 'exec %q serve /run/job %q\n' "$here/tools/emulated-pc-run.sh" "$tree" >"$job/job.sh"
 qemu-system-x86_64 -accel tcg -smp 2 -m 4G -kernel "$cache/vmlinuz" -initrd "$cache/initrd.gz" \
   -append "console=ttyS0 quiet mitigations=off panic=-1" -no-reboot -display none -monitor none \
   -net none -serial "file:$cache/console.log" -serial stdio \
@@ -89,4 +90,5 @@ until [ -e "$job/ready" ]; do  # so that no test's time limit counts the start
   kill -0 $qemu 2>/dev/null || fail "it stopped before it was ready; see $cache/console.log."
   sleep 1
 done
+ln -f "$job/prefix.tar" "$saved" 2>/dev/null || true  # one made this time, for the next
 ZP_EMULATED_PC=$job "$@"
