@@ -31,7 +31,7 @@ def cases(run, name, xml, verdict):  # counts them; says why the program failed,
         if failure is not None:  # the first line of its message: file and line
             count("failed", run, f"{what}: {(failure.get('message') or 'failed').splitlines()[0]}")
         elif skipped is not None:
-            count("skipped", run, f"{what}: {skipped.get('message', '').strip()}")
+            count("skipped", run, f"{what}: {' '.join(skipped.get('message', '').split())}")
         elif case.get("status") == "run":
             count("passed", run)
         else:
