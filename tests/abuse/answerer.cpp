@@ -10,6 +10,9 @@ constexpr int first_card = 1022, last_card = 1026;
 constexpr int first_clock = 1006, last_clock = 1009;
 // A window still there this long after an action gets another.
 constexpr DWORD act_again_ms = 25;
+// Between rounds: well under act_again_ms, so no window waits longer for its answer; a round costs
+// an emulated PC many times what it costs a real one.
+constexpr DWORD round_pause_ms = 5;
 // Visits after which a dialog is ended for certain, so every call is bounded.
 constexpr int visits_before_ending = 8;
 constexpr DWORD font_read_timeout_ms = 5000;  // an emulated PC under load can take seconds
@@ -56,7 +59,7 @@ void answerer::run() {
   while (!stop_) {
     round();
     InterlockedIncrement(&rounds_);
-    Sleep(1);
+    Sleep(round_pause_ms);
   }
 }
 
