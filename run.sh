@@ -57,14 +57,14 @@ else
     "programs run in an emulated PC instead." && emulated=ON
 fi
 
-build_tree() {  # tree target [cmake options...]
+build_tree() {  # tree target [cmake options...]; an empty target only configures the tree
   cmake -S "$here" -B "$build/$1" -DCMAKE_BUILD_TYPE=Release "${@:3}" >/dev/null &&
-    cmake --build "$build/$1" -j2 --target "$2"
+    { [ -z "$2" ] || cmake --build "$build/$1" -j2 --target "$2"; }
 }
 cross() { echo -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$1.cmake"; }
 # The emulated PC (ten times slower) runs shorter abuse tests; the win64 ones are always short.
-build_win32() { build_tree win32 "${1:-all}" "$(cross i686)" -DZP_ABUSE_SHORT=$emulated; }
-build_win64() { build_tree win64 "${1:-all}" "$(cross x86_64)" -DZP_ABUSE_SHORT=ON; }
+build_win32() { build_tree win32 "${1-all}" "$(cross i686)" -DZP_ABUSE_SHORT=$emulated; }
+build_win64() { build_tree win64 "${1-all}" "$(cross x86_64)" -DZP_ABUSE_SHORT=ON; }
 # A command under a tree's Wine; with the emulated PC it still runs here, and the tree's wine-run
 # sends each Windows program there.
 win32() {
@@ -87,12 +87,19 @@ case $what in
   test)
     # The tests press keys: never on a screen someone uses.
     export ZP_HEADLESS=1 CTEST_OUTPUT_ON_FAILURE=1 CTEST_PARALLEL_LEVEL=2
-    # The product's tests, the longest stage, first; the rest beside them, lower.
-    if step build-win32 build_win32; then
-      if [ $emulated = ON ] && [ "${ZP_NO_VM:-0}" = 1 ]; then
-        echo "the win32 tree's tests: ZP_NO_VM=1 leaves the emulated PC out" >"$results/win32.skip"
-      else tests win32 win32 & fi
+    # The product's tests, the longest stage, first: the tree's Wine (or the emulated PC) gets ready
+    # while the tree builds, and the tests wait for the build's status, locked until it is written.
+    # The rest beside them, lower.
+    built=$results/build-win32.status
+    if [ $emulated = ON ] && [ "${ZP_NO_VM:-0}" = 1 ]; then
+      echo "the win32 tree's tests: ZP_NO_VM=1 leaves the emulated PC out" >"$results/win32.skip"
+    elif build_win32 "" &>/dev/null; then  # configured: its Wine needs the tree's settings
+      exec 8>"$built" && flock 8
+      tests win32 win32 flock "$built" sh -c '[ "$(cat "$0")" = 0 ] && exec "$@"
+        echo "no tests: the win32 tree did not build"; exit 1' "$built" 8>&- &
     fi
+    step build-win32 build_win32 || true
+    exec 8>&-
     renice -n $(($(nice) + 10)) -p $$ >/dev/null || true
     step build-native build_tree native all && native=1 || native=0
     step build-win64 build_win64 && tests win64 win64 || true
