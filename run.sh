@@ -95,8 +95,8 @@ case $what in
       echo "the win32 tree's tests: ZP_NO_VM=1 leaves the emulated PC out" >"$results/win32.skip"
     elif build_win32 "" &>/dev/null; then  # configured: its Wine needs the tree's settings
       exec 8>"$built" && flock 8
-      tests win32 win32 flock "$built" sh -c '[ "$(cat "$0")" = 0 ] && exec "$@"
-        echo "no tests: the win32 tree did not build"; exit 1' "$built" 8>&- &
+      gate='[ "$(cat "$0")" = 0 ] && exec "$@"; echo "no tests: the build failed"; exit 1'
+      tests win32 win32 flock "$built" sh -c "$gate" "$built" 8>&- &
     fi
     step build-win32 build_win32 || true
     exec 8>&-
