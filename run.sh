@@ -89,7 +89,7 @@ case $what in
     export ZP_HEADLESS=1 CTEST_OUTPUT_ON_FAILURE=1 CTEST_PARALLEL_LEVEL=2
     # The product's tests, the longest stage, first: the tree's Wine (or the emulated PC) gets ready
     # while the tree builds, and the tests wait for the build's status, locked until it is written.
-    # The rest beside them, lower.
+    # The rest, that build too, beside them, lower.
     built=$results/build-win32.status
     if [ $emulated = ON ] && [ "${ZP_NO_VM:-0}" = 1 ]; then
       echo "the win32 tree's tests: ZP_NO_VM=1 leaves the emulated PC out" >"$results/win32.skip"
@@ -98,9 +98,9 @@ case $what in
       gate='[ "$(cat "$0")" = 0 ] && exec "$@"; echo "no tests: the build failed"; exit 1'
       tests win32 win32 flock "$built" sh -c "$gate" "$built" 8>&- &
     fi
+    renice -n $(($(nice) + 10)) -p $$ >/dev/null || true
     step build-win32 build_win32 || true
     exec 8>&-
-    renice -n $(($(nice) + 10)) -p $$ >/dev/null || true
     step build-native build_tree native all && native=1 || native=0
     step build-win64 build_win64 && tests win64 win64 || true
     [ $native = 0 ] || tests native || true
