@@ -71,7 +71,7 @@ fi
 # memory (over 9p a Wine program took 35 s to start, not 8), made once and kept in the cache: it
 # comes and goes as prefix.tar on the job share, which writes 70 times as fast (no page cache).
 job=$(mktemp -d "$cache/job.XXXXXX") qemu=
-trap '[ -z "$qemu" ] || { kill -KILL $qemu && wait $qemu; } 2>/dev/null || :; wait; rm -rf "$job"' EXIT
+trap '{ kill -KILL $qemu && wait $qemu; } 2>/dev/null || :; wait; rm -rf "$job"' EXIT  # silently
 share() { echo "local,path=${1//,/,,},mount_tag=$2,security_model=none,multidevs=remap"; }
 args=(-virtfs "$(share / root),readonly=on" -virtfs "$(share "$job" job)")
 mapfile -t folders < <(printf '%s\n' "${folders[@]}" | sort -u)
